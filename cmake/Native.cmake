@@ -1,0 +1,28 @@
+# Native build: the core library, its GoogleTest suite and the native tools.
+option(TERVEX_SANITIZE "Build the core and its tests with ASan and UBSan" OFF)
+if(TERVEX_SANITIZE)
+  foreach(t tervex_core)
+    target_compile_options(${t} PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    target_link_options(${t} PUBLIC -fsanitize=address,undefined)
+  endforeach()
+endif()
+
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB TERVEX_NATIVE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/native/*.cpp)
+add_executable(tervex_native_tests ${TERVEX_NATIVE_TESTS})
+target_link_libraries(tervex_native_tests PRIVATE tervex_core GTest::gtest GTest::gtest_main)
+tervex_warnings(tervex_native_tests)
+gtest_discover_tests(tervex_native_tests DISCOVERY_TIMEOUT 60)
+
+# The core must stay free of the Windows API.
+add_test(NAME core_has_no_windows_h
+  COMMAND sh -c "! grep -rIl -i -E '#\\s*include\\s*[<\"](windows|winbase|ole2|oleauto|objbase)\\.h' values/*.* protocol/*.* config/*.* tools/sim 2>/dev/null | grep ."
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+
+foreach(dir tools/sim bench)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endforeach()

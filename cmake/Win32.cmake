@@ -1,0 +1,47 @@
+# Cross build: the plug-in DLL, its Windows layer, the reference host and the Wine tests.
+# The product is the 32-bit build; a 64-bit build only serves the Wine tests and
+# keeps its DLL inside its own build folder.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TERVEX_TARGET_IS_PRODUCT ON)
+  set(TERVEX_DIST_DIR ${PROJECT_SOURCE_DIR}/dist CACHE PATH "Where the built DLL is left")
+else()
+  set(TERVEX_TARGET_IS_PRODUCT OFF)
+  set(TERVEX_DIST_DIR ${CMAKE_BINARY_DIR}/dist CACHE PATH "Where the built DLL is left")
+endif()
+option(TERVEX_RUN_WINE_TESTS "Register the Wine test executables with CTest" ON)
+
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE _UNICODE)
+
+file(GLOB TERVEX_WIN_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/plugin/*.cpp
+  ${PROJECT_SOURCE_DIR}/pages/*.cpp
+  ${PROJECT_SOURCE_DIR}/values/win/*.cpp
+  ${PROJECT_SOURCE_DIR}/config/win/*.cpp)
+list(REMOVE_ITEM TERVEX_WIN_SOURCES ${PROJECT_SOURCE_DIR}/plugin/DllMain.cpp)
+add_library(tervex_win STATIC ${TERVEX_WIN_SOURCES})
+target_link_libraries(tervex_win PUBLIC tervex_core ole32 oleaut32 uuid user32 gdi32 comctl32 advapi32)
+tervex_warnings(tervex_win)
+
+# The DLL: one undecorated __stdcall export, C++ runtime linked in.
+if(TERVEX_TARGET_IS_PRODUCT)
+  set(TERVEX_DEF ${PROJECT_SOURCE_DIR}/plugin/tervex.def)
+else()
+  set(TERVEX_DEF ${PROJECT_SOURCE_DIR}/plugin/tervex64.def)
+endif()
+add_library(tervex SHARED ${PROJECT_SOURCE_DIR}/plugin/DllMain.cpp ${TERVEX_DEF})
+target_link_libraries(tervex PRIVATE tervex_win)
+target_link_options(tervex PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup)
+set_target_properties(tervex PROPERTIES PREFIX "" OUTPUT_NAME tervex
+  RUNTIME_OUTPUT_DIRECTORY ${TERVEX_DIST_DIR})
+
+# GoogleTest cross-built from Debian's sources.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+include(cmake/WineTests.cmake)
+
+if(EXISTS ${PROJECT_SOURCE_DIR}/tools/host/CMakeLists.txt)
+  add_subdirectory(tools/host)
+endif()

@@ -1,0 +1,55 @@
+# Wine test executables. Each runs as one CTest entry under Wine (the cross-compiling
+# emulator), with the prefix kept in the build folder. Window tests need a display:
+# run ctest under xvfb-run. With TERVEX_RUN_WINE_TESTS off the programs are still
+# built (they check the real record layouts at compile time) but not registered.
+set(TERVEX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(TERVEX_WINE_ENV "WINEPREFIX=${TERVEX_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+
+if(TERVEX_RUN_WINE_TESTS)
+  add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-run.sh cmd /c exit)
+  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${TERVEX_WINE_ENV}" TIMEOUT 300)
+endif()
+
+file(GLOB TERVEX_WINE_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/support/*.cpp)
+add_library(tervex_wine_support STATIC ${TERVEX_WINE_SUPPORT})
+target_include_directories(tervex_wine_support PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests/wine)
+target_link_libraries(tervex_wine_support PUBLIC tervex_core gtest ole32 oleaut32 uuid user32 gdi32 advapi32)
+
+# tervex_wine_test(<name> <folder under tests/wine> [LINK libs...])
+function(tervex_wine_test name folder)
+  cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/${folder}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE ${ARG_LINK} tervex_wine_support gtest gtest_main)
+  target_link_options(${name} PRIVATE -static)
+  tervex_warnings(${name})
+  if(TERVEX_RUN_WINE_TESTS)
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${TERVEX_WINE_ENV}" TIMEOUT 600)
+  endif()
+endfunction()
+
+# In-process tests of the Windows layer.
+tervex_wine_test(tervex_wine_unit unit LINK tervex_win)
+# The date conversions once more in a zone with summer time (Wine takes the zone from TZ).
+if(TARGET tervex_wine_unit AND TERVEX_RUN_WINE_TESTS)
+  add_test(NAME tervex_wine_unit_summer_time COMMAND tervex_wine_unit --gtest_brief=1 --gtest_filter=DateTime*)
+  set_tests_properties(tervex_wine_unit_summer_time PROPERTIES FIXTURES_REQUIRED wine
+    ENVIRONMENT "${TERVEX_WINE_ENV};TZ=Europe/Berlin" TIMEOUT 300)
+endif()
+# Conformance tests: the built DLL through its export only, as a host loads it.
+tervex_wine_test(tervex_wine_dll dll)
+if(TARGET tervex_wine_dll)
+  add_dependencies(tervex_wine_dll tervex)
+  target_compile_definitions(tervex_wine_dll PRIVATE TERVEX_DLL_PATH="${TERVEX_DIST_DIR}/tervex.dll")
+endif()
+
+# The product DLL's export table and imports.
+if(TERVEX_TARGET_IS_PRODUCT)
+  add_test(NAME dll_exports_and_imports
+    COMMAND ${CMAKE_COMMAND} -DDLL=${TERVEX_DIST_DIR}/tervex.dll -DOBJDUMP=i686-w64-mingw32-objdump
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckDll.cmake)
+endif()

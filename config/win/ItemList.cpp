@@ -1,0 +1,111 @@
+#include "config/win/ItemList.h"
+
+#include <climits>
+#include <cstring>
+
+#include "config/NodeParams.h"
+#include "config/win/PropertyRead.h"
+#include "values/win/DateTime.h"
+#include "values/win/OleVariant.h"
+
+namespace tervex {
+namespace {
+
+constexpr int32_t kUncertainQuality = 0x40;
+
+OleVariant OptionalI8(const std::optional<int64_t>& value) {
+    return value ? OleVariant::I8(*value) : OleVariant::Null();
+}
+
+OleVariant OptionalR8(const std::optional<double>& value) {
+    return value ? OleVariant::R8(*value) : OleVariant::Null();
+}
+
+}  // namespace
+
+OwnedPropertyList ComposeItemList(const ItemPageValues& page, const TItemProperties* nodeList) {
+    return ComposeItemList(page, nodeList, LocalNowAsOleDate());
+}
+
+OwnedPropertyList ComposeItemList(const ItemPageValues& page, const TItemProperties* nodeList,
+                                  double composedAtLocal) {
+    std::optional<double> nodeScanRateMs;
+    double nodeRate = 0;
+    if (ReadDoubleProperty(nodeList, PROP_SCAN_RATE, nodeRate) == ReadOutcome::Found) nodeScanRateMs = nodeRate;
+
+    PropertyListBuilder list(10);
+    list.Add(PROP_ITEM_TYPE, VT_I2, "Тип переменной", OleVariant::I4(ItemTypeCode(page)).ref());
+    list.Add(PROP_VALUE, VT_VARIANT, "Значение переменной", OleVariant::I4(0).ref());
+    list.Add(PROP_QUALITY, VT_I2, "Качество переменной", OleVariant::I4(kUncertainQuality).ref());
+    list.Add(PROP_TIMESTAMP, VT_DATE, "Метка времени", OleVariant::Date(composedAtLocal).ref());
+    list.Add(PROP_ACCESS_RIGHTS, VT_I4, "Права доступа", OleVariant::I4(ItemAccessRights(page)).ref());
+    list.Add(PROP_DESCRIPTION, VT_BSTR, "Описание переменной", OleVariant::Text(page.description).ref());
+    list.Add(PROP_SCAN_RATE, VT_R4, "Частота опроса",
+             OptionalI8(ItemScanRateToStore(page.scanRateSeconds, nodeScanRateMs)).ref());
+    list.Add(PROP_ITEM_ADDRESS, VT_UI2, "Адрес переменной", OleVariant::I8(RoundHalfEven(page.address)).ref());
+    list.Add(PROP_MEMORY_TYPE, VT_BSTR, "Вид памяти", OleVariant::Text(page.memoryArea).ref());
+    list.Add(PROP_BIT_NUMBER, VT_UI1, "Номер бита", OptionalR8(ItemBitNumberToStore(page)).ref());
+    return OwnedPropertyList(list.Release());
+}
+
+TItemAttributes ComposeItemAttributes(const ItemPageValues& page) {
+    TItemAttributes attributes;
+    std::memset(&attributes, 0, sizeof(attributes));
+    SetShortString(attributes.itemId, page.name);
+    attributes.active = -1;
+    attributes.accessRights = static_cast<uint32_t>(ItemAccessRights(page));
+    attributes.requestedDataType = ItemTypeCode(page);
+    attributes.canonicalDataType = attributes.requestedDataType;
+    V_VT(&attributes.euInfo) = VT_I4;
+    V_I4(&attributes.euInfo) = 0;
+    return attributes;
+}
+
+namespace {
+
+template <typename T>
+void Keep(ReadOutcome outcome, const T& value, std::optional<T>& target) {
+    if (outcome == ReadOutcome::Found) target = value;
+}
+
+}  // namespace
+
+ItemStoredValues ReadItemStoredValues(const TItemProperties* list) {
+    ItemStoredValues stored;
+    std::string text;
+    double number = 0;
+    int64_t integer = 0;
+    Keep(ReadTextProperty(list, PROP_DESCRIPTION, text), text, stored.description);
+    Keep(ReadInt64Property(list, PROP_ACCESS_RIGHTS, integer), integer, stored.accessRights);
+    Keep(ReadDoubleProperty(list, PROP_SCAN_RATE, number), number, stored.scanRateMs);
+    Keep(ReadDoubleProperty(list, PROP_ITEM_ADDRESS, number), number, stored.address);
+    Keep(ReadTextProperty(list, PROP_MEMORY_TYPE, text), text, stored.memoryArea);
+    Keep(ReadInt64Property(list, PROP_ITEM_TYPE, integer), integer, stored.typeCode);
+    Keep(ReadDoubleProperty(list, PROP_BIT_NUMBER, number), number, stored.bitNumber);
+    return stored;
+}
+
+ParamsStatus ReadItemParams(const TItemProperties* list, ItemParams& params) {
+    params = ItemParams{};
+    bool ok = true;
+    auto note = [&ok](ReadOutcome outcome) {
+        if (outcome == ReadOutcome::Unconvertible) ok = false;
+        return outcome == ReadOutcome::Found;
+    };
+    note(ReadTextProperty(list, PROP_MEMORY_TYPE, params.memoryArea));
+    note(ReadInt64Property(list, PROP_ITEM_ADDRESS, params.address));
+    int64_t type = 0;
+    if (note(ReadInt64Property(list, PROP_ITEM_TYPE, type))) {
+        // Codes are 16-bit; a number beyond that names no type.
+        if (type >= INT32_MIN && type <= INT32_MAX) {
+            params.typeCode = static_cast<int32_t>(type);
+        } else {
+            ok = false;
+        }
+    }
+    note(ReadInt64Property(list, PROP_BIT_NUMBER, params.bitNumber));
+    return ok ? ParamsStatus::Ok : ParamsStatus::Unconvertible;
+}
+
+}  // namespace tervex
+

@@ -1,0 +1,77 @@
+#include "config/win/NodeList.h"
+
+#include <cstring>
+
+#include "config/win/PropertyRead.h"
+#include "values/win/OleVariant.h"
+
+namespace tervex {
+
+OwnedPropertyList ComposeNodeList(const NodePageValues& page) {
+    PropertyListBuilder list(8);
+    list.Add(PROP_DESCRIPTION, VT_BSTR, "Описание узла", OleVariant::Text(page.description).ref());
+    list.Add(PROP_SCAN_RATE, VT_R4, "Частота опроса", OleVariant::I8(ScanRateSecondsToMs(page.scanRateSeconds)).ref());
+    list.Add(PROP_COM_PORT, VT_UI1, "COM порт", OleVariant::I4(ComPortIndexFromName(page.comPortName)).ref());
+    list.Add(PROP_DEVICE_ADDRESS, VT_UI2, "Адрес устройства", OleVariant::I8(RoundHalfEven(page.deviceAddress)).ref());
+    list.Add(PROP_PROTOCOL_TYPE, VT_BSTR, "Тип протокола", OleVariant::Text(page.protocol).ref());
+    list.Add(PROP_READ_PASSWORD, VT_BSTR, "Пароль на чтение", OleVariant::Text(page.readPassword).ref());
+    list.Add(PROP_WRITE_PASSWORD, VT_BSTR, "Пароль на запись", OleVariant::Text(page.writePassword).ref());
+    list.Add(PROP_BYTE_ORDER, VT_BSTR, "Порядок байт", OleVariant::Text(page.byteOrder).ref());
+    return OwnedPropertyList(list.Release());
+}
+
+TItemAttributes ComposeNodeAttributes(const NodePageValues& page) {
+    TItemAttributes attributes;
+    std::memset(&attributes, 0, sizeof(attributes));
+    SetShortString(attributes.itemId, page.name);
+    attributes.active = -1;
+    attributes.accessRights = 3;
+    V_VT(&attributes.euInfo) = VT_I4;
+    V_I4(&attributes.euInfo) = 0;
+    return attributes;
+}
+
+namespace {
+
+template <typename T>
+void Keep(ReadOutcome outcome, const T& value, std::optional<T>& target) {
+    if (outcome == ReadOutcome::Found) target = value;
+}
+
+}  // namespace
+
+NodeStoredValues ReadNodeStoredValues(const TItemProperties* list) {
+    NodeStoredValues stored;
+    std::string text;
+    double number = 0;
+    int64_t integer = 0;
+    Keep(ReadTextProperty(list, PROP_DESCRIPTION, text), text, stored.description);
+    Keep(ReadDoubleProperty(list, PROP_SCAN_RATE, number), number, stored.scanRateMs);
+    Keep(ReadInt64Property(list, PROP_COM_PORT, integer), integer, stored.comPort);
+    Keep(ReadDoubleProperty(list, PROP_DEVICE_ADDRESS, number), number, stored.deviceAddress);
+    Keep(ReadTextProperty(list, PROP_PROTOCOL_TYPE, text), text, stored.protocol);
+    Keep(ReadTextProperty(list, PROP_READ_PASSWORD, text), text, stored.readPassword);
+    Keep(ReadTextProperty(list, PROP_WRITE_PASSWORD, text), text, stored.writePassword);
+    Keep(ReadTextProperty(list, PROP_BYTE_ORDER, text), text, stored.byteOrder);
+    return stored;
+}
+
+ParamsStatus ReadNodeParams(const TItemProperties* list, NodeParams& params) {
+    params = NodeParams{};
+    bool ok = true;
+    auto note = [&ok](ReadOutcome outcome) {
+        if (outcome == ReadOutcome::Unconvertible) ok = false;
+        return outcome == ReadOutcome::Found;
+    };
+    int64_t integer = 0;
+    if (note(ReadInt64Property(list, PROP_COM_PORT, integer))) params.comPort = integer;
+    if (note(ReadInt64Property(list, PROP_DEVICE_ADDRESS, integer))) params.deviceAddress = integer;
+    if (note(ReadInt64Property(list, PROP_SCAN_RATE, integer))) params.scanRateMs = integer;
+    note(ReadTextProperty(list, PROP_PROTOCOL_TYPE, params.protocol));
+    note(ReadTextProperty(list, PROP_READ_PASSWORD, params.readPassword));
+    note(ReadTextProperty(list, PROP_WRITE_PASSWORD, params.writePassword));
+    note(ReadTextProperty(list, PROP_BYTE_ORDER, params.byteOrder));
+    return ok ? ParamsStatus::Ok : ParamsStatus::Unconvertible;
+}
+
+}  // namespace tervex

@@ -1,0 +1,22 @@
+#pragma once
+// Reading one property of a list as the type a reader needs.
+#include <cstdint>
+#include <string>
+
+#include "plugin/Records.h"
+
+namespace tervex {
+
+enum class ReadOutcome {
+    Found,
+    Absent,         // no entry, an Empty or Null value, or no list
+    Unconvertible,  // a value OLE automation cannot turn into the type asked for
+};
+
+// Integers take any numeric variant (a fraction rounds to even) or a numeric text.
+ReadOutcome ReadInt64Property(const TItemProperties* list, int32_t id, int64_t& value);
+ReadOutcome ReadDoubleProperty(const TItemProperties* list, int32_t id, double& value);
+// Text as UTF-8.
+ReadOutcome ReadTextProperty(const TItemProperties* list, int32_t id, std::string& value);
+
+}  // namespace tervex

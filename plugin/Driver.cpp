@@ -1,0 +1,164 @@
+#include "plugin/Driver.h"
+
+#include <algorithm>
+
+#include "config/DriverSettings.h"
+#include "plugin/Guard.h"
+#include "plugin/Library.h"
+#include "plugin/PropertyList.h"
+#include "plugin/PropertyText.h"
+#include "pages/Config.h"
+
+namespace tervex {
+namespace {
+
+template <typename T>
+void ReplaceReference(T*& field, T* value) {
+    if (value) value->AddRef();
+    T* previous = field;
+    field = value;
+    if (previous) previous->Release();
+}
+
+void ReleaseEntries(std::vector<TTaskEntry*>& list) {
+    for (auto it = list.rbegin(); it != list.rend(); ++it) FreeTaskEntry(*it);
+    list.clear();
+}
+
+}  // namespace
+
+TComPortDriver::TComPortDriver() = default;
+
+TComPortDriver::~TComPortDriver() {
+    Guarded([&] { ClearTasks(true, true); });
+    ReplaceReference<IOrnOPCServer>(FServer, nullptr);
+    ReplaceReference<IOrnComPort>(FHostPort, nullptr);
+}
+
+void TComPortDriver::ClearTasks(bool clearNew, bool clearActive) {
+    if (clearNew) ReleaseEntries(FNewTasks);
+    if (clearActive) ReleaseEntries(FActiveTasks);
+}
+
+HRESULT __stdcall TComPortDriver::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (IsEqualGUID(iid, IID_IOrnDriver2) || IsEqualGUID(iid, IID_IOrnDriver) || IsEqualGUID(iid, IID_IUnknown)) {
+        *object = static_cast<IOrnDriver2*>(this);
+    } else if (IsEqualGUID(iid, IID_IOrnPortClient)) {
+        *object = static_cast<IOrnPortClient*>(this);
+    } else {
+        return E_NOINTERFACE;
+    }
+    return S_OK;
+}
+
+ULONG __stdcall TComPortDriver::AddRef() { return static_cast<ULONG>(-1); }
+ULONG __stdcall TComPortDriver::Release() { return static_cast<ULONG>(-1); }
+
+void __stdcall TComPortDriver::Initialize(IOrnOPCServer* server, IOrnComPort* port, ShortString* name,
+                                          ShortString* description, ShortString* third, IOrnPortClient** client) {
+    Guarded([&] {
+        if (client) *client = nullptr;
+        if (name) SetShortString(*name, "Tervex");
+        if (description) SetShortString(*description, "Протокол Tervex");
+        if (third) SetShortString(*third, "");
+        ReplaceReference(FServer, server);
+        ReplaceReference(FHostPort, port);
+        if (client) *client = static_cast<IOrnPortClient*>(this);
+    });
+}
+
+HRESULT __stdcall TComPortDriver::QueueTask(TTaskDef task) {
+    Guarded([&] {
+        TTaskEntry* entry = NewTaskEntry(task);
+        if (entry) FNewTasks.push_back(entry);
+    });
+    return S_OK;
+}
+
+HRESULT __stdcall TComPortDriver::Poll(int32_t /*priority*/) { return S_OK; }
+
+uint8_t __stdcall TComPortDriver::ApplySetting(const ShortString* name, const ShortString* value) {
+    return Guarded<uint8_t>(0, [&]() -> uint8_t {
+        TfmConfig* page = ConfigPage();
+        if (!page || !name || !value) return 0;
+        return page->ApplySetting(ShortStringToUtf8(*name), ShortStringToUtf8(*value)) ? 1 : 0;
+    });
+}
+
+void __stdcall TComPortDriver::RemoveItemTasks(IOrnItem* item) {
+    Guarded([&] {
+        for (auto* list : {&FNewTasks, &FActiveTasks}) {
+            for (size_t i = list->size(); i-- > 0;) {
+                TTaskEntry* entry = (*list)[i];
+                if (entry->Item != item) continue;
+                list->erase(list->begin() + static_cast<std::ptrdiff_t>(i));
+                FreeTaskEntry(entry);
+            }
+        }
+    });
+}
+
+void __stdcall TComPortDriver::PropertyText(int32_t id, VARIANT value, ShortString* text) {
+    if (!text) return;
+    SetShortString(*text, "");
+    Guarded([&] { SetShortString(*text, FormatPropertyText(id, value)); });
+}
+
+HRESULT __stdcall TComPortDriver::Stub13(TTaskDef task) {
+    Guarded([&] {
+        // Takes and drops the reference the record would hold.
+        if (task.item) {
+            task.item->AddRef();
+            task.item->Release();
+        }
+    });
+    return S_OK;
+}
+
+void __stdcall TComPortDriver::ClearAll() {
+    Guarded([&] { ClearTasks(true, true); });
+}
+
+void __stdcall TComPortDriver::Stub15(int32_t) {}
+
+uint8_t __stdcall TComPortDriver::GetWaitTime(int32_t, int32_t, int32_t* time) {
+    if (time) *time = GetWaitTimeMs(Settings());
+    return 1;
+}
+
+HRESULT __stdcall TComPortDriver::Stub17(int32_t) { return S_OK; }
+
+HRESULT __stdcall TComPortDriver::Stub18(TItemProperties list, int32_t) {
+    Guarded([&] { ReleasePropertyList(list); });
+    return S_OK;
+}
+
+uint8_t __stdcall TComPortDriver::Stub19() { return 1; }
+HRESULT __stdcall TComPortDriver::Stub20() { return S_OK; }
+
+HRESULT __stdcall TComPortDriver::GetAggregates(TAggregates* aggregates) {
+    if (aggregates) *aggregates = nullptr;
+    return S_OK;
+}
+
+HRESULT __stdcall TComPortDriver::Stub22(int32_t) { return S_OK; }
+
+HRESULT __stdcall TComPortDriver::QueueHdaTask(TTaskHDADef task) {
+    Guarded([&] {
+        if (task.item) {
+            task.item->AddRef();
+            task.item->Release();
+        }
+    });
+    return S_OK;
+}
+
+void __stdcall TComPortDriver::TimerTick() {}
+
+void __stdcall TComPortDriver::DataReceived(uint8_t, const uint8_t*, int32_t) {}
+void __stdcall TComPortDriver::SendNext(int32_t) {}
+uint8_t __stdcall TComPortDriver::IsFrameComplete(uint8_t, const uint8_t*, int32_t) { return 0; }
+
+}  // namespace tervex

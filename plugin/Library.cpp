@@ -1,0 +1,50 @@
+#include "plugin/Library.h"
+
+#include "pages/Config.h"
+#include "pages/ItemProps.h"
+#include "pages/NodeProps.h"
+#include "plugin/Driver.h"
+
+namespace tervex {
+namespace {
+
+HINSTANCE g_instance = nullptr;
+TfmNodeProps* g_nodePage = nullptr;
+TfmItemProps* g_itemPage = nullptr;
+TfmConfig* g_configPage = nullptr;
+TComPortDriver* g_driver = nullptr;
+
+template <typename T>
+void Destroy(T*& object) {
+    T* doomed = object;
+    object = nullptr;
+    try {
+        delete doomed;
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+void LibraryInitialize(HINSTANCE instance) {
+    g_instance = instance;
+    if (!g_nodePage) g_nodePage = new TfmNodeProps(instance);
+    if (!g_itemPage) g_itemPage = new TfmItemProps(instance);
+    if (!g_configPage) g_configPage = new TfmConfig(instance);
+    if (!g_driver) g_driver = new TComPortDriver();
+}
+
+void LibraryFinalize() {
+    Destroy(g_driver);
+    Destroy(g_configPage);
+    Destroy(g_itemPage);
+    Destroy(g_nodePage);
+}
+
+HINSTANCE LibraryInstance() { return g_instance; }
+TComPortDriver* Driver() { return g_driver; }
+TfmNodeProps* NodePage() { return g_nodePage; }
+TfmItemProps* ItemPage() { return g_itemPage; }
+TfmConfig* ConfigPage() { return g_configPage; }
+
+}  // namespace tervex

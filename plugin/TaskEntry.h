@@ -1,0 +1,29 @@
+#pragma once
+// The driver's own copy of a host task.
+#include <cstdint>
+
+#include "plugin/PluginInterface.h"
+#include "plugin/Records.h"
+
+namespace tervex {
+
+struct TTaskEntry {
+    uint8_t Kind;
+    IOrnItem* Item;  // counted reference
+    uint32_t Handle;
+    ShortString ItemId;
+    TItemState* ItemState;
+    TItemProperties* NodeList;
+    TItemProperties* ItemList;
+    uint32_t Reserved;
+    HRESULT* ResultPtr;
+    uint16_t SortKey;
+};
+
+// A zero-filled entry from task memory, with its own item reference; null when
+// task memory is exhausted.
+TTaskEntry* NewTaskEntry(const TTaskDef& task);
+// Releases the item reference, then the entry.
+void FreeTaskEntry(TTaskEntry* entry);
+
+}  // namespace tervex

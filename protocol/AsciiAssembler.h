@@ -1,0 +1,53 @@
+#pragma once
+// Gathers an ASCII answer that arrives in pieces and decodes it into the binary shape of
+// an RTU answer, CRC appended, so that it is judged like one. One buffer for the
+// driver: a piece of another port starts it afresh.
+#include <cstdint>
+
+#include "protocol/StopWatch.h"
+
+namespace tervex {
+
+class AsciiAssembler {
+public:
+    static constexpr int kCapacity = 30;          // characters held at most
+    static constexpr uint32_t kReceiveGapMs = 1000;
+
+    struct Result {
+        bool complete = false;             // false: wait for the rest of the answer
+        const uint8_t* data = nullptr;     // decoded answer, valid until the next call
+        int count = 0;
+        bool resetPasswords = false;       // the answer started with "?"
+        uint8_t device = 0;                // its first decoded byte, for resetPasswords
+    };
+
+    explicit AsciiAssembler(ITickSource& ticks) : FRxWatch(ticks) {}
+
+    // A piece of port's answer, or nothing (data nil or count 0) when the port stays
+    // silent; the latter completes with whatever whole answer the buffer holds.
+    Result Assemble(uint8_t port, const uint8_t* data, int count);
+
+    // True once the gap after an incomplete piece has reached kReceiveGapMs.
+    bool GapExpired() const { return FRxWatch.Running() && FRxWatch.Elapsed() >= kReceiveGapMs; }
+    void StopGapWatch() { FRxWatch.Stop(); }
+    bool GapWatchRunning() const { return FRxWatch.Running(); }
+
+    // Forgets what the buffer holds.
+    void Reset() {
+        FRxCount = 0;
+        FRxWatch.Reset();
+    }
+
+    uint8_t Port() const { return FRxPort; }
+    int Count() const { return FRxCount; }
+
+private:
+    Result Complete();
+
+    uint8_t FRxPort = 0;
+    uint8_t FRxBuffer[kCapacity + 1] = {};
+    int FRxCount = 0;
+    TStopWatch FRxWatch;
+};
+
+}  // namespace tervex

@@ -1,0 +1,336 @@
+// The exchange side of the poll cycle: the transmit step, reception, and the processing
+// of an answer or a silence that finishes the tasks waiting on a request.
+#include <algorithm>
+
+#include "protocol/AnswerJudge.h"
+#include "protocol/Crc16.h"
+#include "protocol/Framing.h"
+#include "protocol/PollEngine.h"
+#include "values/ComPortName.h"
+
+namespace tervex {
+
+namespace {
+
+constexpr double kMsPerDay = 86400000.0;
+constexpr uint8_t kNoAnswer = 2;
+constexpr uint8_t kWriteFailed = 3;
+constexpr uint8_t kPasswordReset = 0xFF;
+
+// A device address as answers are judged: outside 0..255 it counts as 0.
+uint8_t AnswerDeviceAddress(int64_t address) {
+    return address >= 0 && address <= 255 ? static_cast<uint8_t>(address) : 0;
+}
+
+}  // namespace
+
+void PollEngine::TimerTick() noexcept {
+    try {
+        TransmitStep();
+        if (FAssembler.GapExpired()) {
+            FAssembler.StopGapWatch();
+            const uint8_t portNo = FAssembler.Port();
+            const PortPtr port = FPorts.Find(portNo);
+            const RequestPtr head = port ? port->Queue.Head() : nullptr;
+            // Only an answer still being gathered is given up; the silence is its port's.
+            if (head && FramingFor(head->Protocol).GathersPieces()) {
+                Receive(port, portNo, nullptr, 0);
+            }
+        }
+    } catch (...) {
+    }
+}
+
+void PollEngine::SendNext() noexcept {
+    TransmitStep();
+}
+
+void PollEngine::DataReceived(uint8_t port, const uint8_t* data, int32_t count) noexcept {
+    try {
+        Receive(FPorts.Find(port), port, data, count);
+    } catch (...) {
+    }
+}
+
+bool PollEngine::IsFrameComplete(uint8_t port, const uint8_t* data, int32_t count) const noexcept {
+    try {
+        if (data == nullptr || count <= 0) {
+            return false;
+        }
+        const PortPtr record = FPorts.Find(port);
+        const RequestPtr head = record ? record->Queue.Head() : nullptr;
+        const Framing& framing = head ? FramingFor(head->Protocol) : RtuFraming();
+        return framing.IsFrameComplete(data, static_cast<size_t>(count));
+    } catch (...) {
+        return false;
+    }
+}
+
+void PollEngine::TransmitStep() {
+    try {
+        // A copy: the host may change the table from within the calls below.
+        const std::vector<PortPtr> ports = FPorts.Ports();
+        SendPhase(ports);
+        TimeoutPhase(ports);
+    } catch (...) {
+    }
+}
+
+void PollEngine::SendPhase(const std::vector<PortPtr>& ports) {
+    for (const PortPtr& port : ports) {
+        try {
+            if (port->Detached) {
+                continue;
+            }
+            RequestPtr head = port->Queue.Head();
+            // A data frame whose tasks have all ended before it was ever written is not
+            // sent: nobody waits for it, and a write must not land after its task failed.
+            while (head && head->State == kRequestQueued && head->Tries == 0 && !IsPasswordCommand(head->Command) &&
+                   WaitersOf(*head).empty()) {
+                port->Queue.Remove(head);
+                head = port->Queue.Head();
+            }
+            if (!head || head->State != kRequestQueued) {
+                continue;
+            }
+            bool free = false;
+            try {
+                free = FHostPort.CanTransmit(port->PortNo);
+            } catch (...) {
+            }
+            if (!free || port->Detached || port->Queue.Head() != head || head->State != kRequestQueued) {
+                continue;
+            }
+            port->Queue.TakeHead();
+            head->State = kRequestAwaiting;
+            head->Written = false;
+            head->SendTime = 0;
+            TDeviceStatus* device = port->Device(head->DeviceIndex);
+            if (device == nullptr) {
+                continue;  // failed in the time-out phase
+            }
+            const uint64_t nowMs = FClock.MonotonicMs();
+            if (device->LastResult != 0 && device->HasSent) {
+                const uint64_t restedMs = nowMs > device->LastSendTick ? nowMs - device->LastSendTick : 0;
+                if (static_cast<int64_t>(restedMs) < static_cast<int64_t>(FSettings.TimeNextSend)) {
+                    continue;  // resting after a failure: failed unwritten in the time-out phase
+                }
+            }
+            const double now = FClock.LocalNow();
+            head->Written = true;
+            head->SendTime = now;
+            head->SendTick = nowMs;
+            ++head->Tries;
+            device->LastSendTime = now;
+            device->LastSendTick = nowMs;
+            device->HasSent = true;
+            uint8_t written = 1;
+            try {
+                written = FHostPort.WritePort(port->PortNo, head->Data.data(), head->Size());
+            } catch (...) {
+                written = 1;
+            }
+            const std::string name = ComPortName(port->PortNo);
+            if (written == 0) {
+                device->LastResult = 0;
+                Log(name + " Tx: " + FrameToText(head->Data.data(), head->Data.size(), head->Protocol));
+            } else {
+                device->LastResult = kWriteFailed;
+                Log(name + ": Ошибка при записи в порт");
+            }
+        } catch (...) {
+        }
+    }
+}
+
+void PollEngine::TimeoutPhase(const std::vector<PortPtr>& ports) {
+    for (const PortPtr& port : ports) {
+        try {
+            if (port->Detached) {
+                continue;
+            }
+            const RequestPtr head = port->Queue.Head();
+            if (!head || head->State != kRequestAwaiting) {
+                continue;
+            }
+            TDeviceStatus* device = port->Device(head->DeviceIndex);
+            if (device == nullptr || !head->Written) {
+                Receive(port, port->PortNo, nullptr, 0);
+                continue;
+            }
+            const uint64_t nowMs = FClock.MonotonicMs();
+            const uint64_t waitedMs = nowMs > head->SendTick ? nowMs - head->SendTick : 0;
+            if (static_cast<int64_t>(waitedMs) >= static_cast<int64_t>(FSettings.WaitTimeout)) {
+                device->LastResult = kNoAnswer;
+                Receive(port, port->PortNo, nullptr, 0);
+            }
+        } catch (...) {
+        }
+    }
+}
+
+void PollEngine::Receive(const PortPtr& port, uint8_t portNo, const uint8_t* data, int32_t count) {
+    const RequestPtr head = port && !port->Detached ? port->Queue.Head() : nullptr;
+    const bool received = data != nullptr && count > 0;
+    if (received) {
+        const std::string protocol = head ? head->Protocol : std::string(kProtocolRtu);
+        Log(ComPortName(portNo) + " Rx: " + FrameToText(data, static_cast<size_t>(count), protocol));
+    }
+    if (!head || head->State != kRequestAwaiting) {
+        if (received) {
+            Log("Получены не ожидаемые данные");
+        }
+        return;
+    }
+    if (FramingFor(head->Protocol).GathersPieces()) {
+        const AsciiAssembler::Result piece = FAssembler.Assemble(portNo, received ? data : nullptr, received ? count : 0);
+        if (!piece.complete) {
+            return;  // the head waits for the rest, or for the receive gap
+        }
+        if (piece.resetPasswords) {
+            port->ClearPasswordsOf(piece.device);
+        }
+        data = piece.data;
+        count = piece.count;
+    }
+    // A copy: the host may deliver more bytes from within the completions.
+    std::vector<uint8_t> answer;
+    if (data != nullptr && count > 0) {
+        answer.assign(data, data + count);
+    }
+    head->State = kRequestJudging;
+    try {
+        FHostPort.TransferDone(portNo);
+    } catch (...) {
+    }
+    bool finished = true;
+    try {
+        finished = ProcessAnswer(port, head, answer);
+    } catch (...) {
+        finished = true;
+    }
+    if (finished) {
+        port->Queue.Remove(head);
+    } else {
+        head->State = kRequestQueued;
+    }
+}
+
+bool PollEngine::ProcessAnswer(const PortPtr& port, const RequestPtr& request, const std::vector<uint8_t>& answer) {
+    TDeviceStatus* device = port->Device(request->DeviceIndex);
+    const uint8_t* data = answer.empty() ? nullptr : answer.data();
+    const int count = static_cast<int>(answer.size());
+    const bool crcError = IsCrcError(data, answer.size());
+
+    if (device != nullptr && (answer.empty() || crcError)) {
+        if (device->Online && static_cast<int64_t>(request->Tries) < static_cast<int64_t>(FSettings.CountTry)) {
+            device->LastResult = 0;
+            return false;  // written again by a later transmit step
+        }
+        device->Online = 0;
+    }
+
+    // What the exchange means for the device, once, whoever waits on it.
+    const bool accepted = IsAcceptedAnswer(data, count, device != nullptr);
+    if (accepted) {
+        device->Online = 1;
+        device->LastAnswerTime = device->LastSendTime;
+        device->LastAnswerTick = device->LastSendTick;
+        device->HasAnswered = true;
+        if (count >= 2 && answer[1] == kPasswordReset) {
+            port->ClearPasswordsOf(answer[0]);
+        }
+        if (IsPasswordCommand(request->Command)) {
+            device->ReadPasswordPending = 0;
+            device->WritePasswordPending = 0;
+        }
+    } else {
+        if (request->Written && device != nullptr) {
+            Log(ComPortName(port->PortNo) + " Адрес " + std::to_string(AnswerDeviceAddress(device->Address)) +
+                ": устройство не доступно");
+        }
+        if (!crcError && device != nullptr && device->LastResult == kNoAnswer) {
+            device->ClearPasswords();  // given again once the device answers
+        }
+    }
+
+    bool first = true;
+    for (const TaskPtr& task : WaitersOf(*request)) {
+        if (task->phase != EngineTaskState::Phase::Active) {
+            continue;  // ended from within an earlier completion
+        }
+        if (accepted && IsPasswordCommand(request->Command)) {
+            const Timestamp now = Timestamp::Now();
+            Stamp(task, kQualityBad, &now);  // still waits for its data frame
+            continue;
+        }
+        FinishServed(task, *request, device, answer, accepted, first);
+    }
+    return true;
+}
+
+std::vector<TaskPtr> PollEngine::WaitersOf(const TRequest& request) const {
+    std::vector<TaskPtr> tasks;
+    for (const auto& waiter : request.Waiters) {
+        TaskPtr task = waiter.lock();
+        if (task && task->phase == EngineTaskState::Phase::Active &&
+            std::find(task->requests.begin(), task->requests.end(), request.Id) != task->requests.end()) {
+            tasks.push_back(std::move(task));
+        }
+    }
+    // Latest activated first, as a walk of the active list from its end would meet them.
+    std::sort(tasks.begin(), tasks.end(),
+              [](const TaskPtr& a, const TaskPtr& b) { return a->activation > b->activation; });
+    tasks.erase(std::unique(tasks.begin(), tasks.end()), tasks.end());
+    return tasks;
+}
+
+void PollEngine::FinishServed(const TaskPtr& task, const TRequest& request, const TDeviceStatus* device,
+                              const std::vector<uint8_t>& answer, bool accepted, bool& first) {
+    Deactivate(task);
+    const EngineTask& def = task->def;
+
+    AnswerFacts facts;
+    facts.data = answer.empty() ? nullptr : answer.data();
+    facts.count = static_cast<int>(answer.size());
+    facts.hasDevice = device != nullptr;
+    facts.deviceLastResult = device != nullptr ? device->LastResult : 0;
+    facts.framing = &FramingFor(request.Protocol);
+    facts.command = request.Command;
+    facts.isRead = IsReadKind(def.kind);
+    facts.area = MemoryAreaFromText(def.item.memoryArea);
+    facts.deviceAddress = AnswerDeviceAddress(def.node.deviceAddress);
+    const AnswerOutcome outcome = JudgeAnswer(facts);
+    const OutcomeCodes codes = CodesOf(outcome);
+
+    Completion completion;
+    completion.kind = def.kind;
+    completion.task = &def;
+    completion.result = codes.result;
+    completion.quality = codes.quality;
+    completion.timestamp = Timestamp::Now();
+    if (!accepted && device != nullptr && device->HasSent) {
+        // A failed exchange is stamped with the moment its wait ran out.
+        completion.timestamp = Timestamp::Local(device->LastSendTime + FSettings.WaitTimeout / kMsPerDay);
+    }
+    TValue value;
+    if (outcome == AnswerOutcome::Good && facts.isRead) {
+        const int offset = ReadAnswerOffset(def.item.address, request.StartAddress);
+        value = DecodeValue(answer.data() + offset, 9 - offset, def.item.typeCode, BitNumber(def.item),
+                            IsLsbFirst(def.node.byteOrder));
+        completion.value = &value;
+        completion.valueBytes = answer.data() + offset;
+        completion.valueByteCount = 9 - offset;
+    }
+    if (request.Tries > 0) {
+        const bool received = !answer.empty();
+        completion.reportTransfer = true;
+        completion.transfer.answered = received;
+        completion.transfer.tries = received ? request.Tries - 1 : request.Tries;
+        completion.transfer.first = first;
+        first = false;
+    }
+    Finish(task, completion);
+}
+
+}  // namespace tervex

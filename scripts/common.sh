@@ -1,0 +1,30 @@
+# Shared by the scripts: paths and the choice of Windows build that Wine can run here.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${TERVEX_BUILD_DIR:-$root/build}
+jobs=${TERVEX_JOBS:-2}
+
+# True when this machine can execute 32-bit programs (Wine's 32-bit loader starts).
+can_run_32bit() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+configure_and_build() {  # <dir> [cmake args...]
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
+}
+
+# The product DLL (32-bit) and, where 32-bit programs cannot run, the 64-bit
+# build that runs the Windows programs under Wine. Sets win_run_dir.
+build_windows() {
+  mkdir -p "$build"
+  if can_run_32bit; then
+    configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTERVEX_RUN_WINE_TESTS=ON
+    win_run_dir=$build/win32
+  else
+    configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTERVEX_RUN_WINE_TESTS=OFF
+    echo "note: this kernel cannot execute 32-bit programs; Windows programs run as the 64-bit build under Wine"
+    configure_and_build "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DTERVEX_RUN_WINE_TESTS=ON
+    win_run_dir=$build/win64
+  fi
+}

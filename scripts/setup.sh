@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks for building and testing the driver.
+# Quick and silent when everything is already present.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have_cmd cmake || need+=(cmake)
+have_cmd g++ || need+=(g++)
+have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686)
+# The 64-bit cross compiler and Wine loader run the Windows tests on kernels without 32-bit support.
+have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64)
+have_cmd file || need+=(file)
+have_cmd xvfb-run || need+=(xvfb)
+have_cmd xauth || need+=(xauth)
+have_pkg googletest || need+=(googletest)
+have_pkg libgtest-dev || need+=(libgtest-dev)
+have_pkg libstb-dev || need+=(libstb-dev)
+have_pkg wine || need+=(wine)
+have_pkg wine32:i386 || need+=(wine32:i386)
+have_pkg wine64 || need+=(wine64)
+have_cmd objdump || need+=(binutils)
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+echo "Installing: ${need[*]}"
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null

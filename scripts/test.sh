@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds everything and runs every test: native, then Windows under Wine.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+"$root/scripts/setup.sh"
+mkdir -p "$build"
+
+echo "== native core"
+configure_and_build "$build/native"
+# One line per failure only; the summary stays.
+(cd "$build/native" && ctest --output-on-failure -j"$jobs" | grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed')
+
+echo "== Windows (Wine)"
+build_windows
+if [ "$win_run_dir" != "$build/win32" ]; then
+  (cd "$build/win32" && ctest --output-on-failure)
+fi
+(cd "$win_run_dir" && xvfb-run -a ctest --output-on-failure)

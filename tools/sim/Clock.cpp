@@ -1,0 +1,13 @@
+#include "sim/Clock.h"
+
+#include <chrono>
+
+namespace tervex::sim {
+
+int64_t SteadyClock::NowMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace tervex::sim
