@@ -29,9 +29,7 @@ OwnedPropertyList ComposeItemList(const ItemPageValues& page, const TItemPropert
 
 OwnedPropertyList ComposeItemList(const ItemPageValues& page, const TItemProperties* nodeList,
                                   double composedAtLocal) {
-    std::optional<double> nodeScanRateMs;
-    double nodeRate = 0;
-    if (ReadDoubleProperty(nodeList, PROP_SCAN_RATE, nodeRate) == ReadOutcome::Found) nodeScanRateMs = nodeRate;
+    const std::optional<double> nodeScanRateMs = OptionalDoubleProperty(nodeList, PROP_SCAN_RATE);
 
     PropertyListBuilder list(10);
     list.Add(PROP_ITEM_TYPE, VT_I2, "Тип переменной", OleVariant::I4(ItemTypeCode(page)).ref());
@@ -61,27 +59,15 @@ TItemAttributes ComposeItemAttributes(const ItemPageValues& page) {
     return attributes;
 }
 
-namespace {
-
-template <typename T>
-void Keep(ReadOutcome outcome, const T& value, std::optional<T>& target) {
-    if (outcome == ReadOutcome::Found) target = value;
-}
-
-}  // namespace
-
 ItemStoredValues ReadItemStoredValues(const TItemProperties* list) {
     ItemStoredValues stored;
-    std::string text;
-    double number = 0;
-    int64_t integer = 0;
-    Keep(ReadTextProperty(list, PROP_DESCRIPTION, text), text, stored.description);
-    Keep(ReadInt64Property(list, PROP_ACCESS_RIGHTS, integer), integer, stored.accessRights);
-    Keep(ReadDoubleProperty(list, PROP_SCAN_RATE, number), number, stored.scanRateMs);
-    Keep(ReadDoubleProperty(list, PROP_ITEM_ADDRESS, number), number, stored.address);
-    Keep(ReadTextProperty(list, PROP_MEMORY_TYPE, text), text, stored.memoryArea);
-    Keep(ReadInt64Property(list, PROP_ITEM_TYPE, integer), integer, stored.typeCode);
-    Keep(ReadDoubleProperty(list, PROP_BIT_NUMBER, number), number, stored.bitNumber);
+    stored.description = OptionalTextProperty(list, PROP_DESCRIPTION);
+    stored.accessRights = OptionalInt64Property(list, PROP_ACCESS_RIGHTS);
+    stored.scanRateMs = OptionalDoubleProperty(list, PROP_SCAN_RATE);
+    stored.address = OptionalDoubleProperty(list, PROP_ITEM_ADDRESS);
+    stored.memoryArea = OptionalTextProperty(list, PROP_MEMORY_TYPE);
+    stored.typeCode = OptionalInt64Property(list, PROP_ITEM_TYPE);
+    stored.bitNumber = OptionalDoubleProperty(list, PROP_BIT_NUMBER);
     return stored;
 }
 

@@ -31,28 +31,16 @@ TItemAttributes ComposeNodeAttributes(const NodePageValues& page) {
     return attributes;
 }
 
-namespace {
-
-template <typename T>
-void Keep(ReadOutcome outcome, const T& value, std::optional<T>& target) {
-    if (outcome == ReadOutcome::Found) target = value;
-}
-
-}  // namespace
-
 NodeStoredValues ReadNodeStoredValues(const TItemProperties* list) {
     NodeStoredValues stored;
-    std::string text;
-    double number = 0;
-    int64_t integer = 0;
-    Keep(ReadTextProperty(list, PROP_DESCRIPTION, text), text, stored.description);
-    Keep(ReadDoubleProperty(list, PROP_SCAN_RATE, number), number, stored.scanRateMs);
-    Keep(ReadInt64Property(list, PROP_COM_PORT, integer), integer, stored.comPort);
-    Keep(ReadDoubleProperty(list, PROP_DEVICE_ADDRESS, number), number, stored.deviceAddress);
-    Keep(ReadTextProperty(list, PROP_PROTOCOL_TYPE, text), text, stored.protocol);
-    Keep(ReadTextProperty(list, PROP_READ_PASSWORD, text), text, stored.readPassword);
-    Keep(ReadTextProperty(list, PROP_WRITE_PASSWORD, text), text, stored.writePassword);
-    Keep(ReadTextProperty(list, PROP_BYTE_ORDER, text), text, stored.byteOrder);
+    stored.description = OptionalTextProperty(list, PROP_DESCRIPTION);
+    stored.scanRateMs = OptionalDoubleProperty(list, PROP_SCAN_RATE);
+    stored.comPort = OptionalInt64Property(list, PROP_COM_PORT);
+    stored.deviceAddress = OptionalDoubleProperty(list, PROP_DEVICE_ADDRESS);
+    stored.protocol = OptionalTextProperty(list, PROP_PROTOCOL_TYPE);
+    stored.readPassword = OptionalTextProperty(list, PROP_READ_PASSWORD);
+    stored.writePassword = OptionalTextProperty(list, PROP_WRITE_PASSWORD);
+    stored.byteOrder = OptionalTextProperty(list, PROP_BYTE_ORDER);
     return stored;
 }
 

@@ -38,4 +38,28 @@ ReadOutcome ReadTextProperty(const TItemProperties* list, int32_t id, std::strin
     return outcome;
 }
 
+namespace {
+
+template <typename T>
+std::optional<T> Optional(const TItemProperties* list, int32_t id,
+                          ReadOutcome (*read)(const TItemProperties*, int32_t, T&)) {
+    T value{};
+    if (read(list, id, value) == ReadOutcome::Found) return value;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int64_t> OptionalInt64Property(const TItemProperties* list, int32_t id) {
+    return Optional(list, id, ReadInt64Property);
+}
+
+std::optional<double> OptionalDoubleProperty(const TItemProperties* list, int32_t id) {
+    return Optional(list, id, ReadDoubleProperty);
+}
+
+std::optional<std::string> OptionalTextProperty(const TItemProperties* list, int32_t id) {
+    return Optional(list, id, ReadTextProperty);
+}
+
 }  // namespace tervex

@@ -1,6 +1,7 @@
 #pragma once
 // Reading one property of a list as the type a reader needs.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "plugin/Records.h"
@@ -18,5 +19,10 @@ ReadOutcome ReadInt64Property(const TItemProperties* list, int32_t id, int64_t& 
 ReadOutcome ReadDoubleProperty(const TItemProperties* list, int32_t id, double& value);
 // Text as UTF-8.
 ReadOutcome ReadTextProperty(const TItemProperties* list, int32_t id, std::string& value);
+
+// The pages' view: a value that does not convert counts as absent.
+std::optional<int64_t> OptionalInt64Property(const TItemProperties* list, int32_t id);
+std::optional<double> OptionalDoubleProperty(const TItemProperties* list, int32_t id);
+std::optional<std::string> OptionalTextProperty(const TItemProperties* list, int32_t id);
 
 }  // namespace tervex

@@ -43,9 +43,14 @@ bool DateTimeToUtcFileTime(FILETIME& result, double localDateTime) {
     }
     const int64_t localTicks = kOleEpochTicks + (day * kMsPerDay + ms) * kTicksPerMs;
     if (localTicks < 0) return false;
+    // The zone's rules for that date, not the offset in force now: a stamp taken
+    // across a change of summer time must not move by an hour.
     const FILETIME local = ToFileTime(localTicks);
+    SYSTEMTIME localFields, utcFields;
     FILETIME utc;
-    if (!LocalFileTimeToFileTime(&local, &utc)) return false;
+    if (!FileTimeToSystemTime(&local, &localFields)) return false;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &localFields, &utcFields)) return false;
+    if (!SystemTimeToFileTime(&utcFields, &utc)) return false;
     result = utc;
     return true;
 }

@@ -1,5 +1,6 @@
 #include "values/win/VariantCodec.h"
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -22,52 +23,48 @@ OleVariant Converted(const VARIANT& value, VARTYPE type, USHORT flags = 0) {
     return out;
 }
 
+OleVariant ByteArray(const std::vector<uint8_t>& bytes) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (!array) throw std::bad_alloc();
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(array, &data))) {
+        SafeArrayDestroy(array);
+        throw std::bad_alloc();
+    }
+    for (size_t i = 0; i < bytes.size(); ++i) static_cast<uint8_t*>(data)[i] = bytes[i];
+    SafeArrayUnaccessData(array);
+    OleVariant v;
+    V_VT(v.get()) = VT_ARRAY | VT_UI1;
+    V_ARRAY(v.get()) = array;
+    return v;
+}
+
 OleVariant ToVariant(const TValue& value) {
+    OleVariant v;
     switch (value.kind) {
         case TValue::Kind::Text:
             return OleVariant::Text(Cp1251ToUtf16(value.text));
-        case TValue::Kind::Bytes: {
-            SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(value.bytes.size()));
-            if (!array) return OleVariant::UI1(0);
-            void* data = nullptr;
-            if (FAILED(SafeArrayAccessData(array, &data))) {
-                SafeArrayDestroy(array);
-                return OleVariant::UI1(0);
-            }
-            for (size_t i = 0; i < value.bytes.size(); ++i) static_cast<uint8_t*>(data)[i] = value.bytes[i];
-            SafeArrayUnaccessData(array);
-            OleVariant v;
-            V_VT(v.get()) = VT_ARRAY | VT_UI1;
-            V_ARRAY(v.get()) = array;
-            return v;
-        }
-        default:
-            break;
-    }
-    OleVariant v;
-    switch (value.kind) {
+        case TValue::Kind::Bytes:
+            return ByteArray(value.bytes);
         case TValue::Kind::I1:
             V_VT(v.get()) = VT_I1;
             V_I1(v.get()) = static_cast<CHAR>(value.number);
-            break;
+            return v;
         case TValue::Kind::UI2:
             V_VT(v.get()) = VT_UI2;
             V_UI2(v.get()) = static_cast<USHORT>(value.number);
-            break;
+            return v;
         case TValue::Kind::I2:
             V_VT(v.get()) = VT_I2;
             V_I2(v.get()) = static_cast<SHORT>(value.number);
-            break;
+            return v;
         case TValue::Kind::I4:
             V_VT(v.get()) = VT_I4;
             V_I4(v.get()) = static_cast<LONG>(value.number);
-            break;
-        default:  // UI1, and Boolean delivered as a number
-            V_VT(v.get()) = VT_UI1;
-            V_UI1(v.get()) = static_cast<BYTE>(value.number);
-            break;
+            return v;
+        default:  // UI1, and Boolean, which the codec delivers as a number
+            return OleVariant::UI1(static_cast<uint8_t>(value.number));
     }
-    return v;
 }
 
 // Locks a safe array for element access.

@@ -79,8 +79,21 @@ bool BerlinSummerTimeAt(int64_t utcTicks) {
 
 }  // namespace
 
+bool InBerlin() {
+    char zone[64] = "";
+    GetEnvironmentVariableA("TZ", zone, sizeof(zone));
+    return std::string(zone) == "Europe/Berlin";
+}
+
+// UTC of a local time in the zone the test runs in: Berlin by its own rules, any other
+// zone (the default one has no summer time) by its constant offset.
+int64_t ExpectedUtc(int64_t localTicks) {
+    if (!InBerlin()) return localTicks + CurrentBiasTicks();
+    const int64_t winterUtc = localTicks - 60 * kTicksPerMinute;
+    return BerlinSummerTimeAt(winterUtc - 60 * kTicksPerMinute) ? localTicks - 120 * kTicksPerMinute : winterUtc;
+}
+
 TEST(DateTime, CalendarFieldsDownToTheMillisecond) {
-    const int64_t bias = CurrentBiasTicks();
     struct Row {
         double local;
         int64_t localTicks;
@@ -94,10 +107,10 @@ TEST(DateTime, CalendarFieldsDownToTheMillisecond) {
         {2958465.0, TicksOf(9999, 12, 31)},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(ConvertedTicks(row.local), row.localTicks + bias) << row.local;
+        EXPECT_EQ(ConvertedTicks(row.local), ExpectedUtc(row.localTicks)) << row.local;
     }
     // A fraction that rounds up to a whole day moves to the next midnight.
-    EXPECT_EQ(ConvertedTicks(1.0 - 1e-12), TicksOf(1899, 12, 31) + bias);
+    EXPECT_EQ(ConvertedTicks(1.0 - 1e-12), ExpectedUtc(TicksOf(1899, 12, 31)));
 }
 
 TEST(DateTime, InverseOfThePlatformsOwnConversion) {
@@ -106,8 +119,11 @@ TEST(DateTime, InverseOfThePlatformsOwnConversion) {
     for (int64_t utc : {TicksOf(2024, 1, 15, 11, 0, 0, 250), TicksOf(2024, 7, 15, 10, 30, 0, 999),
                         TicksOf(2031, 10, 26, 0, 59, 59, 1)}) {
         const FILETIME utcTime = FromTicks(utc);
+        SYSTEMTIME utcFields, localFields;
         FILETIME local;
-        ASSERT_TRUE(FileTimeToLocalFileTime(&utcTime, &local));
+        ASSERT_TRUE(FileTimeToSystemTime(&utcTime, &utcFields));
+        ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &utcFields, &localFields));
+        ASSERT_TRUE(SystemTimeToFileTime(&localFields, &local));
         EXPECT_EQ(ConvertedTicks(OleDateOf(Ticks(local))), utc);
     }
 }
@@ -134,22 +150,16 @@ TEST(DateTime, DatesWithoutFileTimeGiveFalseAndZero) {
 
 // Run with TZ=Europe/Berlin (a second CTest entry does): a zone with summer time, whose
 // rules are known here without asking the platform.
-TEST(DateTimeInZone, BerlinDatesUseTheOffsetInForceNow) {
-    char zone[64] = "";
-    GetEnvironmentVariableA("TZ", zone, sizeof(zone));
-    if (std::string(zone) != "Europe/Berlin") GTEST_SKIP() << "needs TZ=Europe/Berlin";
-
-    const int64_t nowUtc = Ticks(UtcNowFileTime());
-    if (BerlinSummerTimeAt(nowUtc) != BerlinSummerTimeAt(nowUtc + 60000 * kTicksPerMs)) {
-        GTEST_SKIP() << "the clock is at a change of summer time";
-    }
-    const int64_t offset = (BerlinSummerTimeAt(nowUtc) ? 120 : 60) * kTicksPerMinute;
-    EXPECT_EQ(CurrentBiasTicks(), -offset);
-
-    // Stamps are converted with the offset of the moment, for a winter and a summer date
-    // alike: they are made within seconds of now.
+TEST(DateTimeInZone, BerlinDatesUseTheOffsetOfTheirOwnDate) {
+    if (!InBerlin()) GTEST_SKIP() << "needs TZ=Europe/Berlin";
+    // Winter is UTC+1 and summer UTC+2, whatever the date of the run.
     const int64_t winter = TicksOf(2024, 1, 15, 12, 0, 0, 250);
     const int64_t summer = TicksOf(2024, 7, 15, 12, 0, 0, 250);
-    EXPECT_EQ(ConvertedTicks(OleDateOf(winter)), winter - offset);
-    EXPECT_EQ(ConvertedTicks(OleDateOf(summer)), summer - offset);
+    EXPECT_EQ(ConvertedTicks(OleDateOf(winter)), winter - 60 * kTicksPerMinute);
+    EXPECT_EQ(ConvertedTicks(OleDateOf(summer)), summer - 120 * kTicksPerMinute);
+    // Either side of the spring change (02:00 local becomes 03:00 on 2024-03-31).
+    const int64_t before = TicksOf(2024, 3, 31, 1, 59, 0, 0);
+    const int64_t after = TicksOf(2024, 3, 31, 3, 1, 0, 0);
+    EXPECT_EQ(ConvertedTicks(OleDateOf(before)), before - 60 * kTicksPerMinute);
+    EXPECT_EQ(ConvertedTicks(OleDateOf(after)), after - 120 * kTicksPerMinute);
 }
