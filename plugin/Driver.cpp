@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/DriverSettings.h"
+#include "plugin/EngineAdapter.h"
 #include "plugin/Guard.h"
 #include "plugin/Library.h"
 #include "plugin/PropertyList.h"
@@ -20,14 +21,9 @@ void ReplaceReference(T*& field, T* value) {
     if (previous) previous->Release();
 }
 
-void ReleaseEntries(std::vector<TTaskEntry*>& list) {
-    for (auto it = list.rbegin(); it != list.rend(); ++it) FreeTaskEntry(*it);
-    list.clear();
-}
-
 }  // namespace
 
-TComPortDriver::TComPortDriver() = default;
+TComPortDriver::TComPortDriver() : FEngine(std::make_unique<EngineAdapter>(*this)) {}
 
 TComPortDriver::~TComPortDriver() {
     Guarded([&] { ClearTasks(true, true); });
@@ -36,8 +32,7 @@ TComPortDriver::~TComPortDriver() {
 }
 
 void TComPortDriver::ClearTasks(bool clearNew, bool clearActive) {
-    if (clearNew) ReleaseEntries(FNewTasks);
-    if (clearActive) ReleaseEntries(FActiveTasks);
+    FEngine->ClearTasks(clearNew, clearActive);
 }
 
 HRESULT __stdcall TComPortDriver::QueryInterface(REFIID iid, void** object) {
@@ -70,14 +65,14 @@ void __stdcall TComPortDriver::Initialize(IOrnOPCServer* server, IOrnComPort* po
 }
 
 HRESULT __stdcall TComPortDriver::QueueTask(TTaskDef task) {
-    Guarded([&] {
-        TTaskEntry* entry = NewTaskEntry(task);
-        if (entry) FNewTasks.push_back(entry);
-    });
+    Guarded([&] { FEngine->QueueTask(task); });
     return S_OK;
 }
 
-HRESULT __stdcall TComPortDriver::Poll(int32_t /*priority*/) { return S_OK; }
+HRESULT __stdcall TComPortDriver::Poll(int32_t priority) {
+    Guarded([&] { FEngine->Poll(priority); });
+    return S_OK;
+}
 
 uint8_t __stdcall TComPortDriver::ApplySetting(const ShortString* name, const ShortString* value) {
     return Guarded<uint8_t>(0, [&]() -> uint8_t {
@@ -88,16 +83,7 @@ uint8_t __stdcall TComPortDriver::ApplySetting(const ShortString* name, const Sh
 }
 
 void __stdcall TComPortDriver::RemoveItemTasks(IOrnItem* item) {
-    Guarded([&] {
-        for (auto* list : {&FNewTasks, &FActiveTasks}) {
-            for (size_t i = list->size(); i-- > 0;) {
-                TTaskEntry* entry = (*list)[i];
-                if (entry->Item != item) continue;
-                list->erase(list->begin() + static_cast<std::ptrdiff_t>(i));
-                FreeTaskEntry(entry);
-            }
-        }
-    });
+    Guarded([&] { FEngine->RemoveItemTasks(item); });
 }
 
 void __stdcall TComPortDriver::PropertyText(int32_t id, VARIANT value, ShortString* text) {
@@ -155,10 +141,20 @@ HRESULT __stdcall TComPortDriver::QueueHdaTask(TTaskHDADef task) {
     return S_OK;
 }
 
-void __stdcall TComPortDriver::TimerTick() {}
+void __stdcall TComPortDriver::TimerTick() {
+    Guarded([&] { FEngine->TimerTick(); });
+}
 
-void __stdcall TComPortDriver::DataReceived(uint8_t, const uint8_t*, int32_t) {}
-void __stdcall TComPortDriver::SendNext(int32_t) {}
-uint8_t __stdcall TComPortDriver::IsFrameComplete(uint8_t, const uint8_t*, int32_t) { return 0; }
+void __stdcall TComPortDriver::DataReceived(uint8_t port, const uint8_t* data, int32_t count) {
+    Guarded([&] { FEngine->DataReceived(port, data, count); });
+}
+
+void __stdcall TComPortDriver::SendNext(int32_t) {
+    Guarded([&] { FEngine->SendNext(); });
+}
+
+uint8_t __stdcall TComPortDriver::IsFrameComplete(uint8_t port, const uint8_t* data, int32_t count) {
+    return Guarded<uint8_t>(0, [&]() -> uint8_t { return FEngine->IsFrameComplete(port, data, count) ? 1 : 0; });
+}
 
 }  // namespace tervex

@@ -1,11 +1,13 @@
 #pragma once
 // The one driver object behind the library's export.
-#include <vector>
+#include <memory>
 
 #include "plugin/PluginInterface.h"
 #include "plugin/TaskEntry.h"
 
 namespace tervex {
+
+class EngineAdapter;
 
 class TComPortDriver final : public IOrnDriver2, public IOrnPortClient {
 public:
@@ -22,7 +24,7 @@ public:
     // Drops (without completing) the new tasks, and the active tasks with the port table.
     void ClearTasks(bool clearNew, bool clearActive);
 
-    const std::vector<TTaskEntry*>& NewTasks() const { return FNewTasks; }
+    const EngineAdapter& Engine() const { return *FEngine; }
 
     // IUnknown: references count nothing; the driver lives as long as the library.
     HRESULT __stdcall QueryInterface(REFIID iid, void** object) override;
@@ -64,8 +66,7 @@ public:
     uint8_t __stdcall IsFrameComplete(uint8_t port, const uint8_t* data, int32_t count) override;
 
 private:
-    std::vector<TTaskEntry*> FNewTasks;
-    std::vector<TTaskEntry*> FActiveTasks;
+    std::unique_ptr<EngineAdapter> FEngine;  // the task lists, the port table and the poll cycle
     IOrnOPCServer* FServer = nullptr;
     IOrnComPort* FHostPort = nullptr;
 };

@@ -161,7 +161,9 @@ public:
         if (c.value) e.value = *c.value;
         if (c.valueBytes) e.valueBytes.assign(c.valueBytes, c.valueBytes + c.valueByteCount);
         EXPECT_NE(c.task, nullptr);
-        if (c.task) EXPECT_EQ(c.task->context, context);
+        if (c.task) {
+            EXPECT_EQ(c.task->context, context);
+        }
         e.completion.value = nullptr;
         e.completion.valueBytes = nullptr;
         e.completion.task = nullptr;
