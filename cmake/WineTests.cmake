@@ -13,7 +13,16 @@ endif()
 file(GLOB TERVEX_WINE_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/support/*.cpp)
 add_library(tervex_wine_support STATIC ${TERVEX_WINE_SUPPORT})
 target_include_directories(tervex_wine_support PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests/wine)
-target_link_libraries(tervex_wine_support PUBLIC tervex_core gtest ole32 oleaut32 uuid user32 gdi32 advapi32)
+target_link_libraries(tervex_wine_support PUBLIC tervex_core gtest ole32 oleaut32 uuid user32 gdi32 advapi32 comctl32)
+# Page screenshots are written as PNG with stb's single header (Debian's libstb-dev).
+# Only that header's own folder goes on the include path, never the build machine's /usr/include.
+find_path(TERVEX_STB_DIR stb_image_write.h PATHS /usr/include/stb NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(TERVEX_STB_DIR)
+  target_include_directories(tervex_wine_support SYSTEM PRIVATE ${TERVEX_STB_DIR})
+  target_compile_definitions(tervex_wine_support PRIVATE TERVEX_HAVE_STB)
+else()
+  message(STATUS "stb_image_write.h not found (libstb-dev): the page screenshots are skipped")
+endif()
 
 # tervex_wine_test(<name> <folder under tests/wine> [LINK libs...])
 function(tervex_wine_test name folder)

@@ -1,20 +1,251 @@
 #include "pages/ItemProps.h"
 
+#include <string>
+
+#include "config/ItemParams.h"
+#include "config/NodePageValues.h"
+#include "config/win/ItemList.h"
+#include "pages/Controls.h"
+#include "plugin/Driver.h"
+#include "plugin/Library.h"
+#include "plugin/MessageBox.h"
+#include "values/DataTypes.h"
+
 namespace tervex {
+namespace {
 
-TfmItemProps::TfmItemProps(HINSTANCE instance) : PageWindow(instance, 326, 263) {}
+enum ControlId : int {
+    kNameId = 201,
+    kDescriptionId,
+    kScanRateId,
+    kAddressId,
+    kMemoryTypeId,
+    kItemTypeId,
+    kReadAccessId,
+    kWriteAccessId,
+    kDataBitId,
+};
 
-TfmItemProps::~TfmItemProps() {
-    if (FHostItem) FHostItem->Release();
+constexpr int kFieldHeight = 21;
+constexpr unsigned kWarningBox = MB_TASKMODAL | MB_ICONWARNING;
+constexpr int32_t kItemElement = 2;
+constexpr int32_t kItemCode = 0x10102;
+const char kBoolean[] = "Boolean";
+
+// The types an item can have, in the order of the list.
+constexpr uint16_t kListedTypes[] = {kTypeByte,   kTypeShortInteger, kTypeWord,        kTypeSmallInteger,
+                                     kTypeInteger, kTypeString,       kTypeArrayOfByte, kTypeBoolean};
+
+std::string SizeText(const std::string& typeName) {
+    if (typeName == kBoolean) return "1 бит";
+    const int size = DataTypeSize(DataTypeFromName(typeName));
+    return std::to_string(size) + (size >= 2 && size <= 4 ? " байта" : " байт");
 }
 
-void TfmItemProps::AttachToHost(HWND hostWnd, IOrnItem* element, TItemProperties*, TItemProperties*) {
+bool HasStyle(HWND control, LONG_PTR style) { return (GetWindowLongPtrW(control, GWL_STYLE) & style) != 0; }
+
+}  // namespace
+
+TfmItemProps::TfmItemProps(HINSTANCE instance) : PageWindow(instance, 326, 263) {
+    if (!Handle()) return;
+    // Created in tab order.
+    edtNameItem = AddEdit(kNameId, 120, 16, 185, kFieldHeight, "Item");
+    edtDescriptItem = AddEdit(kDescriptionId, 120, 48, 185, kFieldHeight, "Описание переменной");
+    rxsScanRate = std::make_unique<SpinField>(Handle(), kScanRateId, 120, 104, 56, kFieldHeight, Font(),
+                                              SpinSettings{SpinKind::Decimal, 0.1, 9999, 0.1, 1, 1.0});
+    rxsItemAddress = std::make_unique<SpinField>(Handle(), kAddressId, 120, 168, 57, kFieldHeight, Font(),
+                                                 SpinSettings{SpinKind::Hexadecimal, 0, 255, 1, 0, 3});
+    cbxMemoryType = AddDropDownList(kMemoryTypeId, 120, 136, 89, kFieldHeight);
+    cbxItemType = AddDropDownList(kItemTypeId, 120, 200, 105, kFieldHeight);
+    chbxReadAccess = AddCheckBox(kReadAccessId, "Чтение", 120, 78, 65, 17);
+    chbxWriteAccess = AddCheckBox(kWriteAccessId, "Запись", 200, 78, 65, 17);
+    rxsDataBit = std::make_unique<SpinField>(Handle(), kDataBitId, 120, 232, 57, kFieldHeight, Font(),
+                                             SpinSettings{SpinKind::Integer, 0, 7, 1, 0, 0});
+
+    AddLabel("Имя переменной:", 24, 18);
+    AddLabel("Описание:", 60, 50);
+    AddLabel("Права доступа:", 35, 80);
+    AddLabel("Период опроса:", 33, 107, true);
+    AddLabel("сек", 182, 108);
+    AddLabel("Вид памяти:", 50, 140, true);
+    AddLabel("Адрес переменной:", 14, 170, true);
+    AddLabel("hex", 184, 170);
+    AddLabel("Тип переменной:", 25, 204, true);
+    lblSizeType = AddLabel("1 байт", 240, 204);
+    lblDataBit = AddLabel("Номер бита:", 49, 236, true);
+
+    AddHint(edtNameItem, "Имя переменной");
+    AddHint(edtDescriptItem, "Текстовое описание переменной");
+    AddHint(chbxReadAccess, "Право на чтение переменной");
+    AddHint(chbxWriteAccess, "Право на запись переменной");
+    AddHint(rxsScanRate->Edit(), "Частота опроса переменных узла OPC сервером");
+    edtNameItemKeyPress.Hook(edtNameItem);
+
+    SetChecked(chbxReadAccess, true);
+    SetChecked(chbxWriteAccess, true);
+    for (const char* area : {kAreaRam, kAreaClock, kAreaEeprom, kAreaFram, kAreaXram, kAreaFlash})
+        ListAdd(cbxMemoryType, area);
+    ListSelect(cbxMemoryType, 0);
+    // The type list is filled when the page is attached; until then no bit number.
+    cbxItemTypeChange();
+}
+
+TfmItemProps::~TfmItemProps() = default;
+
+void TfmItemProps::AttachToHost(HWND hostWnd, IOrnItem* element, TItemProperties* nodeProps,
+                                TItemProperties* itemProps) {
     FHostWnd = hostWnd;
-    if (element) element->AddRef();
-    if (FHostItem) FHostItem->Release();
-    FHostItem = element;
+    FLoading = true;
+    FHostItem.Reset(element);
+    FNodeProps = nodeProps;
+    FItemProps = itemProps;
+    SetShortString(FItemName, ControlText(edtNameItem));
+
+    ListClear(cbxItemType);
+    for (uint16_t code : kListedTypes) ListAdd(cbxItemType, DataTypeName(code));
+    ListSelect(cbxItemType, 0);
+    cbxMemoryTypeChange();
+    cbxItemTypeChange();
+
+    const std::optional<double> nodeScanRateMs = ReadNodeStoredValues(nodeProps).scanRateMs;
+    if (nodeScanRateMs) rxsScanRate->SetValue(*nodeScanRateMs / 1000.0);
+    FLoading = false;
 }
 
-void TfmItemProps::LoadItem(const ShortString&, TItemProperties*, TItemProperties*) {}
+void TfmItemProps::LoadItem(const ShortString& name, TItemProperties* nodeProps, TItemProperties* itemProps) {
+    const ShortString loaded = name;  // name may be FItemName itself
+    FLoading = true;
+    FItemName = loaded;
+    FNodeProps = nodeProps;
+    FItemProps = itemProps;
+
+    SetControlText(edtNameItem, ShortStringToUtf8(loaded));
+    SetShortString(FItemName, ControlText(edtNameItem));
+    const ItemStoredValues stored = ReadItemStoredValues(itemProps);
+
+    SetControlText(edtDescriptItem, stored.description.value_or(""));
+    SetChecked(chbxReadAccess, !stored.accessRights || (*stored.accessRights & 1) != 0);
+    SetChecked(chbxWriteAccess, !stored.accessRights || (*stored.accessRights & 2) != 0);
+    if (stored.scanRateMs) rxsScanRate->SetValue(*stored.scanRateMs / 1000.0);
+    ListSelectText(cbxMemoryType, stored.memoryArea.value_or(""));
+    ListSelect(cbxItemType, -1);
+    rxsDataBit->SetValue(stored.bitNumber.value_or(0));
+    cbxMemoryTypeChange();
+    // The address is judged by the limits of the item's own area. Judged by the area the
+    // page showed before, an EEPROM address above 0xFF would keep the old field value,
+    // and the next modify would store that other address.
+    if (stored.address && *stored.address >= rxsItemAddress->MinValue() &&
+        *stored.address <= rxsItemAddress->MaxValue())
+        rxsItemAddress->SetValue(static_cast<double>(RoundHalfEven(*stored.address)));
+    // The stored type is selected once the area rule has put "Boolean" in or out of the
+    // list, so a RAM "Boolean" item shows as such whatever area the page showed before.
+    if (stored.typeCode) ListSelectText(cbxItemType, DataTypeName(static_cast<uint16_t>(*stored.typeCode)));
+    cbxItemTypeChange();
+    FLoading = false;
+}
+
+void TfmItemProps::cbxMemoryTypeChange() {
+    const std::string area = ListSelectedText(cbxMemoryType);
+    const bool ram = area == kAreaRam;
+    rxsItemAddress->SetLimits(0, ram || area == kAreaClock ? 255 : 65535);
+    const int boolean = ListFind(cbxItemType, kBoolean);
+    if (ram) {
+        if (boolean < 0) ListAdd(cbxItemType, kBoolean);
+    } else if (boolean >= 0) {
+        const bool wasSelected = ListSelection(cbxItemType) == boolean;
+        ListRemove(cbxItemType, boolean);
+        if (wasSelected) ListSelect(cbxItemType, -1);
+        if (ListSelection(cbxItemType) < 0) ListSelect(cbxItemType, 0);
+    }
+    ShowWindow(chbxWriteAccess, area == kAreaFlash ? SW_HIDE : SW_SHOW);
+}
+
+void TfmItemProps::cbxItemTypeChange() {
+    const std::string type = ListSelectedText(cbxItemType);
+    SetControlText(lblSizeType, SizeText(type));
+    FitLabel(lblSizeType);
+    const bool boolean = type == kBoolean;
+    ShowWindow(lblDataBit, boolean ? SW_SHOW : SW_HIDE);
+    rxsDataBit->SetVisible(boolean);
+}
+
+ItemPageValues TfmItemProps::ReadControls() const {
+    ItemPageValues page;
+    page.name = ControlText(edtNameItem);
+    page.description = ControlText(edtDescriptItem);
+    page.readChecked = IsChecked(chbxReadAccess);
+    // A hidden box offers no right.
+    page.writeChecked = IsChecked(chbxWriteAccess) && HasStyle(chbxWriteAccess, WS_VISIBLE);
+    page.scanRateSeconds = rxsScanRate->Value();
+    page.memoryArea = ListSelectedText(cbxMemoryType);
+    page.address = rxsItemAddress->Value();
+    page.typeName = ListSelectedText(cbxItemType);
+    page.bitNumber = rxsDataBit->Value();
+    return page;
+}
+
+void TfmItemProps::StoreItem(int mode) {
+    if (!FHostItem) return;
+    const ItemPageValues page = ReadControls();
+    HRESULT result = E_FAIL;
+    {
+        TItemAttributes attributes = ComposeItemAttributes(page);
+        OwnedPropertyList list = ComposeItemList(page, FNodeProps);
+        if (mode == 0) {
+            IUnknown* created = nullptr;
+            IOrnDriver2* driver = Driver() ? Driver()->DriverInterface() : nullptr;
+            result = FHostItem.get()->AddElement(attributes, kItemElement, kItemCode, list.Address(), driver, &created);
+            if (created) created->Release();
+        } else {
+            result = FHostItem.get()->ModifyElement(attributes, list.Address());
+        }
+        if (result == OPC_E_DUPLICATENAME) {
+            SetFocus(edtNameItem);
+            ShowMessageBox("Переменная с таким именем уже существует\r\nВведите другое имя переменной",
+                           "Не верное имя переменной", kWarningBox);
+        } else if (result != S_OK) {
+            ShowMessageBox("Ошибка при добавлении переменной", "Ошибка", kWarningBox);
+        }
+    }  // the list's values are cleared and the list released here
+    if (result == S_OK) NotifyHost(FHostWnd, WM_ITEM_APPLIED);
+}
+
+void TfmItemProps::ChangeParams() {
+    if (FLoading || !FHostWnd) return;
+    NotifyHost(FHostWnd, GetWindowTextLengthW(edtNameItem) == 0 ? WM_ITEM_NAME_EMPTY : WM_ITEM_CHANGED);
+}
+
+void TfmItemProps::Release() {
+    FHostWnd = nullptr;
+    FHostItem.Reset(nullptr);
+}
+
+LRESULT TfmItemProps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        if (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId)) ChangeParams();
+        if (code == CBN_SELCHANGE && id == kMemoryTypeId) cbxMemoryTypeChange();
+        if (code == CBN_SELCHANGE && id == kItemTypeId) cbxItemTypeChange();
+        return 0;
+    }
+    case WM_ITEM_ADD:
+        StoreItem(0);
+        return 0;
+    case WM_ITEM_MODIFY:
+        StoreItem(1);
+        return 0;
+    case WM_ITEM_RELOAD:
+        LoadItem(FItemName, FNodeProps, FItemProps);
+        return 0;
+    case WM_PAGE_DETACH:
+        Detach();
+        Release();
+        return 0;
+    default:
+        return DefaultHandling(message, wParam, lParam);
+    }
+}
 
 }  // namespace tervex

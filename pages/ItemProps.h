@@ -1,6 +1,12 @@
 #pragma once
-// The item property page.
+// The item property page: creates an item or edits an existing one inside a host window.
+#include <memory>
+
+#include "config/ItemPageValues.h"
+#include "pages/ComRef.h"
+#include "pages/EditHook.h"
 #include "pages/PageWindow.h"
+#include "pages/SpinField.h"
 #include "plugin/PluginInterface.h"
 
 namespace tervex {
@@ -10,12 +16,44 @@ public:
     explicit TfmItemProps(HINSTANCE instance);
     ~TfmItemProps() override;
 
+    // Prepares the page for an item of the node: the type list is filled afresh and the
+    // scan rate taken from the node when it has one; everything else shows what it showed.
     void AttachToHost(HWND hostWnd, IOrnItem* element, TItemProperties* nodeProps, TItemProperties* itemProps);
     void LoadItem(const ShortString& name, TItemProperties* nodeProps, TItemProperties* itemProps);
+    // Mode 0 adds a new item, mode 1 stores into the existing one.
+    void StoreItem(int mode);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void ChangeParams();
+    // The memory-area rule: address limit, "Boolean" only in RAM, no write right in FLASH.
+    void cbxMemoryTypeChange();
+    // The type rule: size label, bit number only for "Boolean".
+    void cbxItemTypeChange();
+    ItemPageValues ReadControls() const;
+    void Release();
+
+    HWND edtNameItem = nullptr;
+    HWND edtDescriptItem = nullptr;
+    std::unique_ptr<SpinField> rxsScanRate;
+    std::unique_ptr<SpinField> rxsItemAddress;
+    HWND cbxMemoryType = nullptr;
+    HWND cbxItemType = nullptr;
+    HWND chbxReadAccess = nullptr;
+    HWND chbxWriteAccess = nullptr;
+    std::unique_ptr<SpinField> rxsDataBit;
+    HWND lblSizeType = nullptr;
+    HWND lblDataBit = nullptr;
+    PeriodFilter edtNameItemKeyPress;
+
     HWND FHostWnd = nullptr;
-    IOrnItem* FHostItem = nullptr;
+    ComRef<IOrnItem> FHostItem;
+    TItemProperties* FNodeProps = nullptr;
+    TItemProperties* FItemProps = nullptr;
+    bool FLoading = false;
+    ShortString FItemName{};
 };
 
 }  // namespace tervex

@@ -1,20 +1,199 @@
 #include "pages/NodeProps.h"
 
+#include <string>
+
+#include "config/win/NodeList.h"
+#include "pages/ComPortList.h"
+#include "pages/Controls.h"
+#include "plugin/Driver.h"
+#include "plugin/Library.h"
+#include "plugin/MessageBox.h"
+#include "plugin/WideText.h"
+#include "values/ValueCodec.h"
+
 namespace tervex {
+namespace {
 
-TfmNodeProps::TfmNodeProps(HINSTANCE instance) : PageWindow(instance, 290, 286) {}
+enum ControlId : int {
+    kNameId = 101,
+    kDescriptionId,
+    kScanRateId,
+    kDeviceAddressId,
+    kComPortId,
+    kProtocolId,
+    kPasswordReadId,
+    kPasswordWriteId,
+    kByteOrderId,
+};
 
-TfmNodeProps::~TfmNodeProps() {
-    if (FHostItem) FHostItem->Release();
+constexpr int kFieldHeight = 21;
+constexpr unsigned kWarningBox = MB_TASKMODAL | MB_ICONWARNING;
+constexpr int32_t kNodeElement = 1;
+constexpr int32_t kNodeCode = 0x10116;
+
+}  // namespace
+
+TfmNodeProps::TfmNodeProps(HINSTANCE instance) : PageWindow(instance, 290, 286) {
+    if (!Handle()) return;
+    // Created in tab order.
+    edtNameNode = AddEdit(kNameId, 112, 16, 161, kFieldHeight, "Node");
+    edtDescriptNode = AddEdit(kDescriptionId, 112, 48, 161, kFieldHeight, "Описание узла");
+    rxsScanRate = std::make_unique<SpinField>(Handle(), kScanRateId, 112, 84, 56, kFieldHeight, Font(),
+                                              SpinSettings{SpinKind::Decimal, 0.1, 9999, 0.1, 1, 1.0});
+    rxsDeviceAddress = std::make_unique<SpinField>(Handle(), kDeviceAddressId, 112, 140, 56, kFieldHeight, Font(),
+                                                   SpinSettings{SpinKind::Integer, 1, 255, 1, 0, 1});
+    cbxComPort = AddDropDownList(kComPortId, 112, 112, 73, kFieldHeight);
+    cbxProtocolType = AddDropDownList(kProtocolId, 112, 168, 73, kFieldHeight);
+    edtPasswordRead = AddEdit(kPasswordReadId, 112, 200, 121, kFieldHeight, "");
+    edtPasswordWrite = AddEdit(kPasswordWriteId, 112, 224, 121, kFieldHeight, "");
+    cbxOrderBytes = AddDropDownList(kByteOrderId, 112, 248, 161, kFieldHeight);
+
+    AddLabel("Имя узла:", 56, 18);
+    AddLabel("Описание:", 54, 51);
+    AddLabel("Период опроса:", 26, 87, true);
+    AddLabel("сек", 174, 87);
+    AddLabel("Адрес устройства:", 12, 143, true);
+    AddLabel("dec", 176, 144);
+    AddLabel("СОМ порт:", 53, 116, true);
+    AddLabel("Тип протокола:", 26, 172, true);
+    AddLabel("Пароль на чтение:", 11, 204, true);
+    AddLabel("Пароль на запись:", 9, 228, true);
+    AddLabel("Порядок байт:", 32, 252, true);
+
+    AddHint(edtNameNode, "Имя узла");
+    AddHint(edtDescriptNode, "Текстовое описание узла");
+    AddHint(rxsScanRate->Edit(), "Частота опроса переменных узла OPC сервером");
+    edtNameNodeKeyPress.Hook(edtNameNode);
+
+    ListAdd(cbxProtocolType, "RTU");
+    ListAdd(cbxProtocolType, "ASCII");
+    ListSelect(cbxProtocolType, 0);
+    FillComPortList();
+    ListClear(cbxOrderBytes);
+    ListAdd(cbxOrderBytes, kByteOrderMsbFirst);
+    ListAdd(cbxOrderBytes, kByteOrderLsbFirst);
+    ListSelect(cbxOrderBytes, 0);
+}
+
+TfmNodeProps::~TfmNodeProps() = default;
+
+void TfmNodeProps::FillComPortList() {
+    ListClear(cbxComPort);
+    for (const std::wstring& port : ReadSerialPorts()) ListAdd(cbxComPort, WideToUtf8(port));
+    if (SendMessageW(cbxComPort, CB_GETCOUNT, 0, 0) > 0) ListSelect(cbxComPort, 0);
 }
 
 void TfmNodeProps::AttachToHost(HWND hostWnd, IOrnItem* element) {
     FHostWnd = hostWnd;
-    if (element) element->AddRef();
-    if (FHostItem) FHostItem->Release();
-    FHostItem = element;
+    FHostItem.Reset(element);
 }
 
-void TfmNodeProps::LoadNode(const ShortString&, TItemProperties*) {}
+NodePageValues TfmNodeProps::ReadControls() const {
+    NodePageValues page;
+    page.name = ControlText(edtNameNode);
+    page.description = ControlText(edtDescriptNode);
+    page.scanRateSeconds = rxsScanRate->Value();
+    page.comPortName = ListSelectedText(cbxComPort);
+    page.deviceAddress = rxsDeviceAddress->Value();
+    page.protocol = ListSelectedText(cbxProtocolType);
+    page.readPassword = ControlText(edtPasswordRead);
+    page.writePassword = ControlText(edtPasswordWrite);
+    page.byteOrder = ListSelectedText(cbxOrderBytes);
+    return page;
+}
+
+void TfmNodeProps::LoadNode(const ShortString& name, TItemProperties* list) {
+    const ShortString loaded = name;  // name may be FNodeName itself
+    FLoading = true;
+    FNodeName = loaded;
+    FNodeProps = list;
+
+    const NodePageValues shown = ReadControls();
+    NodePageValues page = shown;
+    page.name = ShortStringToUtf8(loaded);
+    ApplyStoredNodeValues(ReadNodeStoredValues(list), page);
+
+    // A property that is not found leaves its control as it was.
+    SetControlText(edtNameNode, page.name);
+    SetControlText(edtDescriptNode, page.description);
+    if (page.scanRateSeconds != shown.scanRateSeconds) rxsScanRate->SetValue(page.scanRateSeconds);
+    ListSelectText(cbxComPort, page.comPortName);
+    if (page.deviceAddress != shown.deviceAddress) rxsDeviceAddress->SetValue(page.deviceAddress);
+    ListSelectText(cbxProtocolType, page.protocol);
+    SetControlText(edtPasswordRead, page.readPassword);
+    SetControlText(edtPasswordWrite, page.writePassword);
+    ListSelectText(cbxOrderBytes, page.byteOrder);
+    FLoading = false;
+}
+
+void TfmNodeProps::StoreNode(int mode) {
+    if (!FHostItem) return;
+    const NodePageValues page = ReadControls();
+    if (page.comPortName.empty()) {
+        SetFocus(cbxComPort);
+        ShowMessageBox("Выберите COM порт", "Добавить узел", kWarningBox);
+        return;
+    }
+    HRESULT result = E_FAIL;
+    {
+        TItemAttributes attributes = ComposeNodeAttributes(page);
+        OwnedPropertyList list = ComposeNodeList(page);
+        if (mode == 0) {
+            IUnknown* created = nullptr;
+            IOrnDriver2* driver = Driver() ? Driver()->DriverInterface() : nullptr;
+            result = FHostItem.get()->AddElement(attributes, kNodeElement, kNodeCode, list.Address(), driver, &created);
+            if (created) created->Release();
+        } else {
+            result = FHostItem.get()->ModifyElement(attributes, list.Address());
+        }
+        if (result == OPC_E_DUPLICATENAME) {
+            SetFocus(edtNameNode);
+            ShowMessageBox("Узел с таким именем уже существует\r\nВведите другое имя узла", "Не верное имя узла",
+                           kWarningBox);
+        } else if (result != S_OK) {
+            ShowMessageBox("Ошибка при добавлении узла", "Ошибка", kWarningBox);
+        }
+    }  // the list's values are cleared and the list released here
+    if (result == S_OK) NotifyHost(FHostWnd, WM_NODE_APPLIED);
+}
+
+void TfmNodeProps::ChangeParams() {
+    if (FLoading || !FHostWnd) return;
+    NotifyHost(FHostWnd, GetWindowTextLengthW(edtNameNode) == 0 ? WM_NODE_NAME_EMPTY : WM_NODE_CHANGED);
+}
+
+void TfmNodeProps::Release() {
+    FHostWnd = nullptr;
+    FHostItem.Reset(nullptr);
+}
+
+LRESULT TfmNodeProps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        const bool edited = (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId ||
+                                                   id == kDeviceAddressId)) ||
+                            (code == CBN_SELCHANGE && id == kByteOrderId);
+        if (edited) ChangeParams();
+        return 0;
+    }
+    case WM_NODE_ADD:
+        StoreNode(0);
+        return 0;
+    case WM_NODE_MODIFY:
+        StoreNode(1);
+        return 0;
+    case WM_NODE_RELOAD:
+        LoadNode(FNodeName, FNodeProps);
+        return 0;
+    case WM_PAGE_DETACH:
+        Detach();
+        Release();
+        return 0;
+    default:
+        return DefaultHandling(message, wParam, lParam);
+    }
+}
 
 }  // namespace tervex

@@ -1,6 +1,9 @@
 #pragma once
-// A borderless page window of a fixed client size, hidden and without parent until shown.
+// A borderless page window of a fixed client size, hidden and without parent until
+// shown, with the helpers its controls are built from.
 #include <windows.h>
+
+#include <string_view>
 
 namespace tervex {
 
@@ -14,13 +17,37 @@ public:
     HWND Handle() const { return hwnd_; }
     int Width() const { return width_; }
     int Height() const { return height_; }
+    HFONT Font() const { return font_; }
 
 protected:
+    // Derived pages handle their messages here; the default is DefWindowProc.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Controls, created in tab order: every control that takes the focus gets a tab stop.
+    HWND AddLabel(std::string_view captionUtf8, int left, int top, bool rightAligned = false);
+    HWND AddEdit(int id, int left, int top, int width, int height, std::string_view textUtf8);
+    HWND AddDropDownList(int id, int left, int top, int width, int height);
+    HWND AddCheckBox(int id, std::string_view captionUtf8, int left, int top, int width, int height);
+    // Sizes a label to its caption, as labels are sized when they are created.
+    void FitLabel(HWND label);
+    // A hint shown while the mouse rests on the control.
+    void AddHint(HWND control, std::string_view hintUtf8);
+
+    // Hides the page and takes it out of the host window; it becomes a hidden top-level window again.
+    void Detach();
+    // Notifications to the host window go out synchronously, both parameters 0.
+    static void NotifyHost(HWND host, UINT message);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND CreateControl(DWORD exStyle, const wchar_t* className, std::string_view textUtf8, DWORD style, int left,
+                       int top, int width, int height, int id);
+
+    HINSTANCE instance_;
     HWND hwnd_ = nullptr;
+    HWND tooltip_ = nullptr;
+    HFONT font_ = nullptr;
     int width_;
     int height_;
 };

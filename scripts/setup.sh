@@ -18,10 +18,19 @@ have_cmd xauth || need+=(xauth)
 have_pkg googletest || need+=(googletest)
 have_pkg libgtest-dev || need+=(libgtest-dev)
 have_pkg libstb-dev || need+=(libstb-dev)
+# Benchmarks only (bench/): Google Benchmark, and libmodbus as the peer for the exchange rate.
+have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
+have_pkg libmodbus-dev || need+=(libmodbus-dev)
+have_cmd pkg-config || need+=(pkg-config)
+# Wine's own "MS Sans Serif" (with its Cyrillic face), so page tests and screenshots see the dialog font.
+have_pkg fonts-wine || need+=(fonts-wine)
 have_pkg wine || need+=(wine)
 have_pkg wine32:i386 || need+=(wine32:i386)
 have_pkg wine64 || need+=(wine64)
 have_cmd objdump || need+=(binutils)
+# clang's libFuzzer and sanitizer runtimes for the fuzz targets (scripts/fuzz.sh).
+have_cmd clang++ || need+=(clang)
+have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

@@ -17,7 +17,8 @@ HostWindow::HostWindow(int width, int height) {
         wc.lpszClassName = kClass;
         RegisterClassW(&wc);
     }
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClass, L"Host", WS_OVERLAPPEDWINDOW, 40, 40, width, height,
+    // A plain pop-up: no window manager has to take part in showing or closing it.
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClass, L"Host", WS_POPUP | WS_BORDER, 40, 40, width, height,
                             nullptr, nullptr, instance, this);
     if (hwnd_) {
         ShowWindow(hwnd_, SW_SHOW);

@@ -74,6 +74,12 @@ void Type(HWND edit, const std::wstring& text) {
     for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 
+void Append(HWND edit, const std::wstring& text) {
+    const int length = GetWindowTextLengthW(edit);
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
+    Type(edit, text);
+}
+
 void Retype(HWND edit, const std::wstring& text) {
     SendMessageW(edit, EM_SETSEL, 0, -1);
     if (text.empty()) {
@@ -122,15 +128,16 @@ std::wstring Selected(HWND list) {
     return Entries(list)[static_cast<size_t>(index)];
 }
 
-void Choose(HWND list, const std::wstring& entry) {
+bool Choose(HWND list, const std::wstring& entry) {
     const std::vector<std::wstring> entries = Entries(list);
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i] != entry) continue;
         SendMessageW(list, CB_SETCURSEL, i, 0);
         SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(list));
-        return;
+        return true;
     }
+    return false;
 }
 
 void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }

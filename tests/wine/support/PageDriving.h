@@ -21,6 +21,8 @@ bool IsShown(HWND window);  // its own visibility style
 
 // Characters typed one by one at the caret.
 void Type(HWND edit, const std::wstring& text);
+// Characters typed at the end of the text.
+void Append(HWND edit, const std::wstring& text);
 // Selects the whole text and types over it; an empty text clears the field.
 void Retype(HWND edit, const std::wstring& text);
 // The arrows of a spin field, as clicked once (delta > 0: up).
@@ -31,7 +33,7 @@ HWND ArrowsOf(HWND edit);
 std::vector<std::wstring> Entries(HWND list);
 std::wstring Selected(HWND list);  // empty when nothing is selected
 // Selects the entry as the user does, with the change notification to the page.
-void Choose(HWND list, const std::wstring& entry);
+bool Choose(HWND list, const std::wstring& entry);
 
 void Click(HWND button);
 bool Checked(HWND button);
