@@ -42,6 +42,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 include(cmake/WineTests.cmake)
 
+# The reference host links the simulator library for its built-in port.
 if(EXISTS ${PROJECT_SOURCE_DIR}/tools/host/CMakeLists.txt)
+  add_subdirectory(tools/sim)
   add_subdirectory(tools/host)
 endif()

@@ -1,0 +1,33 @@
+#pragma once
+// The reference host's command line.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tervex::host {
+
+struct WriteOption {
+    int64_t atMs = 0;   // after the start of the run
+    std::string item;   // "Node.Item"
+    std::string value;  // as typed; checked against the item's type later
+};
+
+struct Options {
+    bool help = false;
+    std::string dll = "tervex.dll";
+    std::string station;  // empty: only load the driver and name it
+    int64_t durationMs = 20000;
+    int64_t refreshMs = 5000;  // 0: the table only at the end
+    int tickMs = 20;           // TimerTick period
+    bool log = false;          // the driver's frame trace
+    bool sync = false;         // synchronous tasks: Poll waits, answers come through Idle
+    std::string results;       // machine-readable final values
+    std::vector<WriteOption> writes;
+};
+
+const char* UsageText();
+
+// Errors as text, one per problem.
+std::vector<std::string> ParseOptions(int argc, const char* const* argv, Options& options);
+
+}  // namespace tervex::host

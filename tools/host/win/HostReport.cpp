@@ -1,0 +1,122 @@
+// What the host prints: the banner, the live table, events, the summary, and
+// the results file for scripts and tests.
+#include <cstdio>
+#include <fstream>
+
+#include "tools/host/core/Outcome.h"
+#include "tools/host/core/TextTable.h"
+#include "tools/host/win/ConsoleText.h"
+#include "tools/host/win/HostRun.h"
+#include "tools/host/win/VariantText.h"
+#include "values/DataTypes.h"
+
+namespace tervex::host {
+
+namespace {
+
+std::string Seconds(int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.1f s", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
+}  // namespace
+
+void HostRun::Print(const std::string& text) const { WriteOut(text); }
+
+void HostRun::Event(const std::string& text) const {
+    char stamp[24];
+    std::snprintf(stamp, sizeof(stamp), "  [%6.2f s] ", static_cast<double>(NowMs()) / 1000.0);
+    Print(stamp + text + "\n");
+}
+
+void HostRun::PrintBanner(const std::string& driverName, const std::string& description) const {
+    std::string text = "Tervex reference host\n";
+    text += "  driver    " + driverName + " (" + description + "), " + options_.dll + "\n";
+    text += "  station   " + station_.file + ": " + std::to_string(station_.ports.size()) + " port(s), " +
+            std::to_string(station_.nodes.size()) + " node(s), " + std::to_string(station_.ItemCount()) + " item(s)\n";
+    std::string settings;
+    for (const auto& [name, value] : station_.settings) settings += (settings.empty() ? "" : ", ") + name + " = " + value;
+    text += "  settings  " + (settings.empty() ? std::string("the driver's own") : settings) + "\n";
+    text += "  run       " + Seconds(options_.durationMs) +
+            (options_.refreshMs > 0 ? ", table every " + Seconds(options_.refreshMs) : std::string(", table at the end")) +
+            (options_.sync ? ", synchronous tasks" : ", asynchronous tasks") +
+            (options_.log ? ", protocol log on" : "") + "\n";
+    Print(text);
+}
+
+void HostRun::PrintTable(int64_t nowMs) const {
+    TextTable table;
+    table.AddColumn("Item");
+    table.AddColumn("Type");
+    table.AddColumn("Where");
+    table.AddColumn("Value");
+    table.AddColumn("Quality");
+    table.AddColumn("Time");
+    table.AddColumn("Result");
+    table.AddColumn("Reads ok/bad", TextTable::Align::Right);
+    for (const auto& item : items_) {
+        const bool shown = item->reported;
+        table.AddRow({item->fullName, DataTypeName(item->config->typeCode), item->where,
+                      shown ? DisplayValue(item->value.ref()) : (item->config->readable ? "" : "(not read)"),
+                      shown ? QualityText(item->quality) : "", shown ? LocalTimeText(item->stamp) : "",
+                      shown ? ResultText(item->result) : "",
+                      std::to_string(item->stats.readsOk) + "/" + std::to_string(item->stats.readsBad)});
+    }
+    Print("\n-- " + Seconds(nowMs) + " " + std::string(60, '-') + "\n" + table.Render() + "\n");
+}
+
+void HostRun::PrintSummary() const {
+    std::vector<ItemStats> items;
+    for (const auto& item : items_) {
+        ItemStats stats = item->stats;
+        if (item->scheduleIndex) stats.overruns = schedule_.Overruns(*item->scheduleIndex);
+        items.push_back(stats);
+    }
+    std::vector<NodeStats> nodes;
+    for (const auto& node : nodes_) nodes.push_back(node->stats);
+    std::string text = "Summary after " + Seconds(NowMs()) + "\n\n" + RenderSummary(items, nodes, hub_.Stats());
+    int64_t traced = 0;
+    for (const std::string& line : log_) traced += line.find(" Tx: ") != std::string::npos ? 1 : 0;
+    text += "\nThe driver logged " + std::to_string(log_.size()) + " line(s), " + std::to_string(traced) +
+            " of them frames sent; synchronous waits called Idle " + std::to_string(server_.idleCalls) + " time(s).\n";
+    Print(text);
+}
+
+bool HostRun::WriteResults() const {
+    if (options_.results.empty()) return true;
+    std::ofstream out(WindowsPath(options_.results), std::ios::binary);
+    if (!out) {
+        Print("tervex-host: cannot write " + options_.results + "\n");
+        return false;
+    }
+    for (const auto& item : items_) {
+        const ItemStats& s = item->stats;
+        out << "item\t" << item->fullName << "\ttype=" << item->config->typeCode
+            << "\tvalue=" << (item->reported ? MachineValue(item->value.ref()) : "-")
+            << "\tquality=" << Hex16(item->quality) << "\tresult=" << Hex32(item->result)
+            << "\tstamp_ms=" << UnixMs(item->stamp) << "\treads_ok=" << s.readsOk << "\treads_bad=" << s.readsBad
+            << "\twrites_ok=" << s.writesOk << "\twrites_bad=" << s.writesBad << "\tframes=" << s.frames
+            << "\tshared=" << s.sharedReads << "\n";
+    }
+    for (const auto& job : writes_) {
+        out << "write\t" << items_[job->item]->fullName << "\tdone=" << (job->done ? 1 : 0)
+            << "\tresult=" << Hex32(job->result) << "\tquality=" << Hex16(job->state.state.quality) << "\n";
+    }
+    for (const auto& node : nodes_) {
+        const NodeStats& s = node->stats;
+        out << "node\t" << s.name << "\tgood=" << s.good << "\tno_answer=" << s.noAnswer << "\tcrc=" << s.crcError
+            << "\twrong=" << s.wrongAnswer << "\tfailed=" << s.failed << "\n";
+    }
+    for (const PortStats& p : hub_.Stats()) {
+        out << "port\t" << p.name.substr(0, p.name.find(' ')) << "\texchanges=" << p.exchanges << "\tanswers=" << p.answers
+            << "\ttimeouts=" << p.timeouts << "\tincomplete=" << p.incomplete << "\tunexpected=" << p.unexpected
+            << "\twrite_errors=" << p.writeFailures << "\ttx=" << p.txBytes << "\trx=" << p.rxBytes << "\n";
+    }
+    out << "host\tidle_calls=" << server_.idleCalls << "\tunexpected_calls=" << unexpectedCalls_
+        << "\titem_refs_after_clear=" << heldAfterClear_ << "\n";
+    for (const std::string& line : log_) out << "log\t" << line << "\n";
+    return static_cast<bool>(out);
+}
+
+}  // namespace tervex::host

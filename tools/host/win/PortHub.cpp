@@ -1,0 +1,94 @@
+#include "tools/host/win/PortHub.h"
+
+namespace tervex::host {
+
+namespace {
+
+// More than any answer can hold: what piles up beyond it is noise.
+constexpr size_t kMaxAnswerBytes = 512;
+
+}  // namespace
+
+void PortHub::Add(uint8_t index, std::unique_ptr<LinePort> port, int rxGapMs, std::string name) {
+    Port& p = ports_[index];
+    p.line = std::move(port);
+    p.rxGapMs = rxGapMs;
+    p.stats.name = std::move(name);
+}
+
+uint8_t __stdcall PortHub::WritePort(uint8_t port, const uint8_t* data, int32_t count, IOrnPortClient*) {
+    const auto found = ports_.find(port);
+    if (found == ports_.end() || !data || count <= 0) return 1;
+    Port& p = found->second;
+    ++p.stats.exchanges;
+    p.stats.txBytes += count;
+    // A new exchange: whatever was left of an earlier answer is stale.
+    p.rx.clear();
+    p.busy = true;
+    if (!p.line->Write(data, static_cast<size_t>(count))) {
+        ++p.stats.writeFailures;
+        return 1;
+    }
+    return 0;
+}
+
+uint8_t __stdcall PortHub::CanTransmit(uint8_t port, IOrnPortClient*) {
+    const auto found = ports_.find(port);
+    // A port this host does not have is "free": the write then fails and the driver says so.
+    return found == ports_.end() || !found->second.busy ? 1 : 0;
+}
+
+void __stdcall PortHub::TransferDone(uint8_t port, IOrnPortClient*) {
+    const auto found = ports_.find(port);
+    if (found == ports_.end()) return;
+    Port& p = found->second;
+    if (p.busy && !p.delivering) ++p.stats.timeouts;
+    p.busy = false;
+    sendNext_ = true;
+}
+
+void PortHub::Deliver(uint8_t index, Port& port, IOrnPortClient* client, bool complete) {
+    if (!port.busy) ++port.stats.unexpected;
+    else if (complete) ++port.stats.answers;
+    else ++port.stats.incomplete;
+    // The driver may start the next exchange from inside the call, which clears rx.
+    const std::vector<uint8_t> bytes = std::move(port.rx);
+    port.rx.clear();
+    port.delivering = true;
+    client->DataReceived(index, bytes.data(), static_cast<int32_t>(bytes.size()));
+    port.delivering = false;
+}
+
+void PortHub::Pump(IOrnPortClient* client, int64_t nowMs) {
+    if (pumping_ || !client) return;
+    pumping_ = true;
+    nowMs_ = nowMs;
+    for (auto& [index, port] : ports_) {
+        const size_t before = port.rx.size();
+        port.line->Read(port.rx);
+        if (port.rx.size() > before) {
+            port.stats.rxBytes += static_cast<int64_t>(port.rx.size() - before);
+            port.lastRxMs = nowMs;
+        } else if (port.rx.empty()) {
+            continue;
+        } else if (nowMs - port.lastRxMs < port.rxGapMs) {
+            continue;  // nothing new and not yet quiet long enough
+        }
+        const bool complete = client->IsFrameComplete(index, port.rx.data(), static_cast<int32_t>(port.rx.size())) != 0;
+        if (complete) Deliver(index, port, client, true);
+        else if (nowMs - port.lastRxMs >= port.rxGapMs || port.rx.size() > kMaxAnswerBytes) Deliver(index, port, client, false);
+    }
+    if (sendNext_) {
+        sendNext_ = false;
+        client->SendNext(0);
+    }
+    pumping_ = false;
+}
+
+std::vector<PortStats> PortHub::Stats() const {
+    std::vector<PortStats> stats;
+    for (const auto& [index, port] : ports_) stats.push_back(port.stats);
+    return stats;
+}
+
+}  // namespace tervex::host

@@ -1,0 +1,51 @@
+#pragma once
+// The host's serial port object: one exchange at a time per port, answers
+// handed to the driver once it calls them complete (or the line has gone
+// quiet), and SendNext when a port gets free. Everything runs on the thread
+// that calls Pump, the same one that calls the driver.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "plugin/PluginInterface.h"
+#include "tools/host/core/Stats.h"
+#include "tools/host/win/ComBase.h"
+#include "tools/host/win/LinePort.h"
+
+namespace tervex::host {
+
+class PortHub final : public HostObject<IOrnComPort> {
+public:
+    PortHub() : HostObject(IID_IOrnComPort) {}
+
+    // index: zero-based, as the driver names ports.
+    void Add(uint8_t index, std::unique_ptr<LinePort> port, int rxGapMs, std::string name);
+    // Reads every port; hands complete answers (and, after the quiet gap,
+    // incomplete ones) to the client; then SendNext if a port got free.
+    void Pump(IOrnPortClient* client, int64_t nowMs);
+    std::vector<PortStats> Stats() const;
+
+    uint8_t __stdcall WritePort(uint8_t port, const uint8_t* data, int32_t count, IOrnPortClient* client) override;
+    uint8_t __stdcall CanTransmit(uint8_t port, IOrnPortClient* client) override;
+    void __stdcall TransferDone(uint8_t port, IOrnPortClient* client) override;
+
+private:
+    struct Port {
+        std::unique_ptr<LinePort> line;
+        int rxGapMs = 100;
+        bool busy = false;        // a frame was written and the driver has not closed the exchange
+        bool delivering = false;  // inside DataReceived with bytes for this port
+        std::vector<uint8_t> rx;
+        int64_t lastRxMs = 0;
+        PortStats stats;
+    };
+    void Deliver(uint8_t index, Port& port, IOrnPortClient* client, bool complete);
+
+    std::map<uint8_t, Port> ports_;
+    bool sendNext_ = false;
+    bool pumping_ = false;
+    int64_t nowMs_ = 0;
+};
+
+}  // namespace tervex::host
