@@ -1,10 +1,15 @@
 # Native build: the core library, its GoogleTest suite and the native tools.
-option(TERVEX_SANITIZE "Build the core and its tests with ASan and UBSan" OFF)
-if(TERVEX_SANITIZE)
-  foreach(t tervex_core)
-    target_compile_options(${t} PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
-    target_link_options(${t} PUBLIC -fsanitize=address,undefined)
-  endforeach()
+option(TERVEX_SANITIZE "Build everything here (core, tests, simulator, tools) with ASan and UBSan" OFF)
+option(TERVEX_FUZZ "Build the fuzz targets as libFuzzer programs (clang), with ASan and UBSan" OFF)
+if(TERVEX_SANITIZE OR TERVEX_FUZZ)
+  set(TERVEX_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  if(TERVEX_FUZZ)
+    list(APPEND TERVEX_SANITIZER_FLAGS -fsanitize=fuzzer-no-link)
+  endif()
+  # The core exists already; every target made from here on gets the flags too.
+  target_compile_options(tervex_core PRIVATE ${TERVEX_SANITIZER_FLAGS})
+  add_compile_options(${TERVEX_SANITIZER_FLAGS})
+  add_link_options(-fsanitize=address,undefined)
 endif()
 
 find_package(GTest REQUIRED)
@@ -18,10 +23,10 @@ gtest_discover_tests(tervex_native_tests DISCOVERY_TIMEOUT 60)
 
 # The core must stay free of the Windows API.
 add_test(NAME core_has_no_windows_h
-  COMMAND sh -c "! grep -rIl -i -E '#\\s*include\\s*[<\"](windows|winbase|ole2|oleauto|objbase)\\.h' values/*.* protocol/*.* config/*.* tools/sim 2>/dev/null | grep ."
+  COMMAND sh -c "! grep -rIl -i -E '#\\s*include\\s*[<\"](windows|winbase|ole2|oleauto|objbase)\\.h' values/*.* protocol/*.* config/*.* tools/sim tools/host/core 2>/dev/null | grep ."
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
 
-foreach(dir tools/sim bench)
+foreach(dir tools/sim tools/host bench fuzz tests/soak)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()

@@ -5,6 +5,7 @@
 #include "config/DriverSettings.h"
 #include "plugin/EngineAdapter.h"
 #include "plugin/Guard.h"
+#include "plugin/HostShield.h"
 #include "plugin/Library.h"
 #include "plugin/PropertyList.h"
 #include "plugin/PropertyText.h"
@@ -15,10 +16,17 @@ namespace {
 
 template <typename T>
 void ReplaceReference(T*& field, T* value) {
-    if (value) value->AddRef();
+    if (value) HostCall([&] { value->AddRef(); });
     T* previous = field;
     field = value;
-    if (previous) previous->Release();
+    if (previous) HostCall([&] { previous->Release(); });
+}
+
+// Takes and drops the reference a record would hold.
+void TouchReference(IOrnItem* item) {
+    if (!item) return;
+    HostCall([&] { item->AddRef(); });
+    HostCall([&] { item->Release(); });
 }
 
 }  // namespace
@@ -93,13 +101,7 @@ void __stdcall TComPortDriver::PropertyText(int32_t id, VARIANT value, ShortStri
 }
 
 HRESULT __stdcall TComPortDriver::Stub13(TTaskDef task) {
-    Guarded([&] {
-        // Takes and drops the reference the record would hold.
-        if (task.item) {
-            task.item->AddRef();
-            task.item->Release();
-        }
-    });
+    TouchReference(task.item);
     return S_OK;
 }
 
@@ -132,12 +134,7 @@ HRESULT __stdcall TComPortDriver::GetAggregates(TAggregates* aggregates) {
 HRESULT __stdcall TComPortDriver::Stub22(int32_t) { return S_OK; }
 
 HRESULT __stdcall TComPortDriver::QueueHdaTask(TTaskHDADef task) {
-    Guarded([&] {
-        if (task.item) {
-            task.item->AddRef();
-            task.item->Release();
-        }
-    });
+    TouchReference(task.item);
     return S_OK;
 }
 

@@ -7,6 +7,7 @@
 #include "config/win/NodeList.h"
 #include "plugin/Driver.h"
 #include "plugin/Guard.h"
+#include "plugin/HostShield.h"
 #include "plugin/TaskEntry.h"
 #include "protocol/RequestBuilder.h"
 #include "values/DataTypes.h"
@@ -66,20 +67,26 @@ FILETIME ToFileTime(const Timestamp& timestamp) {
 
 }  // namespace
 
+// Every call into the host runs behind a shield: what the host raises in there counts
+// as a failed call, and the driver goes on.
 class EngineAdapter::HostPort final : public IHostPort {
 public:
     explicit HostPort(TComPortDriver& driver) : FDriver(driver) {}
 
     bool CanTransmit(uint8_t port) override {
         IOrnComPort* host = FDriver.HostPort();
-        return host && host->CanTransmit(port, FDriver.PortClientInterface()) != 0;
+        IOrnPortClient* client = FDriver.PortClientInterface();
+        return host && HostCall<uint8_t>(0, [&] { return host->CanTransmit(port, client); }) != 0;
     }
     uint8_t WritePort(uint8_t port, const uint8_t* data, int32_t count) override {
         IOrnComPort* host = FDriver.HostPort();
-        return host ? host->WritePort(port, data, count, FDriver.PortClientInterface()) : 1;
+        IOrnPortClient* client = FDriver.PortClientInterface();
+        return host ? HostCall<uint8_t>(1, [&] { return host->WritePort(port, data, count, client); }) : 1;
     }
     void TransferDone(uint8_t port) override {
-        if (IOrnComPort* host = FDriver.HostPort()) host->TransferDone(port, FDriver.PortClientInterface());
+        IOrnComPort* host = FDriver.HostPort();
+        IOrnPortClient* client = FDriver.PortClientInterface();
+        if (host) HostCall([&] { host->TransferDone(port, client); });
     }
 
 private:
@@ -95,10 +102,10 @@ public:
         if (!server) return;
         ShortString text;
         SetShortString(text, utf8Line);  // Windows-1251, cut to 255
-        server->WriteLog(&text, kLogKind);
+        HostCall([&] { server->WriteLog(&text, kLogKind); });
     }
     void Idle() override {
-        if (IOrnOPCServer* server = FDriver.Server()) server->Idle();
+        if (IOrnOPCServer* server = FDriver.Server()) HostCall([&] { server->Idle(); });
     }
 
 private:
@@ -114,10 +121,11 @@ public:
         Guarded([&] { WriteItemState(*entry, c); });
         Guarded([&] { Report(*entry, c.result); });
         if (c.reportTransfer && entry->Item) {
-            Guarded([&] {
-                entry->Item->ReportTransfer(c.transfer.answered ? 1 : 0, static_cast<int32_t>(c.transfer.tries),
-                                            c.transfer.first ? 1 : 0);
-            });
+            IOrnItem* item = entry->Item;
+            const int32_t answered = c.transfer.answered ? 1 : 0;
+            const auto tries = static_cast<int32_t>(c.transfer.tries);
+            const uint8_t first = c.transfer.first ? 1 : 0;
+            HostCall([&] { item->ReportTransfer(answered, tries, first); });
         }
         FreeTaskEntry(entry);
     }
@@ -145,18 +153,7 @@ private:
     }
 
     static void Report(TTaskEntry& entry, uint32_t result) {
-        const auto hr = static_cast<HRESULT>(result);
-        switch (entry.Kind) {
-        case tkAsyncRead:
-            if (entry.Item) entry.Item->ReadComplete(entry.Handle, hr);
-            break;
-        case tkAsyncWrite:
-            if (entry.Item) entry.Item->WriteComplete(entry.Handle, hr);
-            break;
-        default:
-            if (entry.ResultPtr) *entry.ResultPtr = hr;
-            break;
-        }
+        ReportResult(entry.Kind, entry.Item, entry.Handle, entry.ResultPtr, static_cast<HRESULT>(result));
     }
 };
 
@@ -172,7 +169,18 @@ EngineAdapter::~EngineAdapter() {
 
 void EngineAdapter::QueueTask(const TTaskDef& task) {
     TTaskEntry* entry = NewTaskEntry(task);
-    if (!entry) return;
+    if (!entry) {
+        // No task memory for the driver's copy: the task ends at once, failed like a
+        // task that cannot be served, rather than never.
+        Guarded([&] {
+            if (task.itemState) {
+                task.itemState->timestamp = UtcNowFileTime();
+                task.itemState->quality = kQualityBad;
+            }
+            ReportResult(task.kind, task.item, task.handle, task.result, E_FAIL);
+        });
+        return;
+    }
     EngineTask t;
     t.kind = static_cast<TaskKind>(task.kind);
     t.itemKey = entry->Item;

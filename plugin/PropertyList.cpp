@@ -32,6 +32,8 @@ const VARIANT& Dereferenced(const VARIANT& value) {
 
 bool IsEmptyOrNull(const VARIANT& value) {
     const VARIANT& v = Dereferenced(value);
+    // A reference to nothing holds nothing; following it would read address 0.
+    if (V_ISBYREF(&v) && V_BYREF(&v) == nullptr) return true;
     switch (V_VT(&v)) {
         case VT_EMPTY:
         case VT_NULL:

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "config/ItemParams.h"
+#include "plugin/HostShield.h"
 #include "plugin/PropertyList.h"
 #include "plugin/TaskMem.h"
 
@@ -28,7 +29,7 @@ TTaskEntry* NewTaskEntry(const TTaskDef& task) {
     if (!entry) return nullptr;
     entry->Kind = task.kind;
     entry->Item = task.item;
-    if (entry->Item) entry->Item->AddRef();
+    if (IOrnItem* item = entry->Item) HostCall([&] { item->AddRef(); });
     entry->Handle = task.handle;
     entry->ItemId = task.itemId;
     entry->ItemState = task.itemState;
@@ -42,8 +43,22 @@ TTaskEntry* NewTaskEntry(const TTaskDef& task) {
 
 void FreeTaskEntry(TTaskEntry* entry) {
     if (!entry) return;
-    if (entry->Item) entry->Item->Release();
+    if (IOrnItem* item = entry->Item) HostCall([&] { item->Release(); });
     FreeTaskMem(entry);
+}
+
+void ReportResult(uint8_t kind, IOrnItem* item, uint32_t handle, HRESULT* resultPtr, HRESULT result) {
+    switch (kind) {
+    case tkAsyncRead:
+        if (item) HostCall([&] { item->ReadComplete(handle, result); });
+        break;
+    case tkAsyncWrite:
+        if (item) HostCall([&] { item->WriteComplete(handle, result); });
+        break;
+    default:
+        if (resultPtr) *resultPtr = result;
+        break;
+    }
 }
 
 }  // namespace tervex

@@ -26,4 +26,8 @@ TTaskEntry* NewTaskEntry(const TTaskDef& task);
 // Releases the item reference, then the entry.
 void FreeTaskEntry(TTaskEntry* entry);
 
+// Hands a task's result to the host: ReadComplete or WriteComplete of its item for the
+// asynchronous kinds, the result word for the others. What the host raises is swallowed.
+void ReportResult(uint8_t kind, IOrnItem* item, uint32_t handle, HRESULT* resultPtr, HRESULT result);
+
 }  // namespace tervex

@@ -82,6 +82,7 @@ public:
         if (data == nullptr) {
             return text;
         }
+        text.reserve(count + 3);  // one carriage return as a rule, shown as four characters
         for (size_t i = 0; i < count; ++i) {
             if (data[i] == kCarriageReturn) {
                 text += "<CR>";

@@ -3,9 +3,7 @@
 #include "protocol/PollEngine.h"
 
 #include <algorithm>
-#include <numeric>
 #include <optional>
-#include <tuple>
 
 namespace tervex {
 
@@ -31,6 +29,8 @@ void PollEngine::QueueTask(EngineTask task) noexcept {
     try {
         auto state = std::make_shared<EngineTaskState>();
         state->sortKey = static_cast<uint16_t>(task.item.address);
+        state->area = MemoryAreaFromText(task.item.memoryArea);
+        state->lsbFirst = IsLsbFirst(task.node.byteOrder);
         state->def = std::move(task);
         FNewTasks.push_back(std::move(state));
     } catch (...) {
@@ -52,7 +52,17 @@ void PollEngine::Poll(uint32_t priority) noexcept {
         // Taken out first: tasks queued from within the host's callbacks wait for the next poll.
         std::vector<TaskPtr> batch;
         batch.swap(FNewTasks);
-        Serve(batch, static_cast<uint8_t>(priority & 0xFF));
+        try {
+            Serve(batch, static_cast<uint8_t>(priority & 0xFF));
+        } catch (...) {
+            // Out of memory part way: the batch still holds every task; those not yet
+            // active cannot be served now and fail like unserved ones, never silently.
+            for (const TaskPtr& task : batch) {
+                if (task && task->phase == EngineTaskState::Phase::New) {
+                    FinishUnserved(task);
+                }
+            }
+        }
         TransmitStep();
         WaitForSyncTasks();
     } catch (...) {
@@ -61,29 +71,64 @@ void PollEngine::Poll(uint32_t priority) noexcept {
 
 namespace {
 
-// Tasks that may share a frame: same kind, port, device byte and memory area.
-using GroupKey = std::tuple<TaskKind, std::optional<uint8_t>, uint8_t, const std::string&>;
-
-GroupKey GroupOf(const EngineTaskState& task) {
-    return GroupKey(task.def.kind, PollPort(task.def.node), DeviceByte(task.def.node), task.def.item.memoryArea);
+// What decides whether tasks may share a frame, in one number: kind, port, device byte
+// and memory area. Tasks of an unknown area never open a frame, so it does not matter
+// that they fall into one group whatever their text; the sharing test compares texts.
+uint32_t GroupKeyOf(const EngineTaskState& task) {
+    const auto port = PollPort(task.def.node);
+    return static_cast<uint32_t>(task.def.kind) << 24 | static_cast<uint32_t>(port ? *port : 0xFF) << 16 |
+           static_cast<uint32_t>(DeviceByte(task.def.node)) << 8 | static_cast<uint32_t>(task.area);
 }
+
+constexpr uint64_t kLow32 = 0xFFFFFFFFu;
 
 }  // namespace
 
 void PollEngine::Serve(std::vector<TaskPtr>& batch, uint8_t priority) {
-    std::stable_sort(batch.begin(), batch.end(),
-                     [](const TaskPtr& a, const TaskPtr& b) { return a->sortKey < b->sortKey; });
     const size_t n = batch.size();
+    // Each task's keys are read once, in queue order; the orders below are then sorts of
+    // plain numbers, so a large batch is not walked in random order at every comparison.
+    std::vector<uint64_t> order(n);  // address, then queue position: stable by address
+    std::vector<uint32_t> groupOf(n);
+    std::vector<uint8_t> linkedOf(n);
+    for (size_t q = 0; q < n; ++q) {
+        const EngineTaskState& task = *batch[q];
+        order[q] = static_cast<uint64_t>(task.sortKey) << 32 | q;
+        groupOf[q] = GroupKeyOf(task);
+        linkedOf[q] = !task.requests.empty();
+    }
+    std::sort(order.begin(), order.end());
 
-    // The same tasks by group, address order kept within a group: a task's sharing
-    // candidates follow it there, as far as their address can lie in its frame.
-    std::vector<size_t> byGroup(n);
-    std::iota(byGroup.begin(), byGroup.end(), size_t{0});
-    std::stable_sort(byGroup.begin(), byGroup.end(),
-                     [&](size_t a, size_t b) { return GroupOf(*batch[a]) < GroupOf(*batch[b]); });
-    std::vector<size_t> groupPos(n);
+    // From here on, positions are in address order. byGroup holds the same tasks by
+    // group, address order kept within a group: a task's sharing candidates follow it
+    // there, as far as their address can lie in its frame.
+    std::vector<TaskPtr> sorted;
+    sorted.reserve(n);
+    std::vector<uint16_t> address(n);
+    std::vector<uint8_t> linked(n);  // the task's Requests are not empty
+    std::vector<uint64_t> byGroup(n);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t q = order[i] & kLow32;
+        // Each task moves into a new record, laid out in the order in which the loop
+        // below, the port queues and the answers will meet it. Without memory for it,
+        // the task keeps its record (nothing has moved when the allocation fails).
+        TaskPtr record;
+        try {
+            record = std::make_shared<EngineTaskState>(std::move(*batch[q]));
+        } catch (...) {
+            record = std::move(batch[q]);
+        }
+        sorted.push_back(std::move(record));
+        address[i] = static_cast<uint16_t>(order[i] >> 32);
+        linked[i] = linkedOf[q];
+        byGroup[i] = static_cast<uint64_t>(groupOf[q]) << 32 | i;
+    }
+    batch.swap(sorted);
+    sorted.clear();
+    std::sort(byGroup.begin(), byGroup.end());
+    std::vector<uint32_t> groupPos(n);
     for (size_t p = 0; p < n; ++p) {
-        groupPos[byGroup[p]] = p;
+        groupPos[byGroup[p] & kLow32] = static_cast<uint32_t>(p);
     }
 
     std::vector<std::optional<DataFrame>> frames(n);
@@ -108,7 +153,7 @@ void PollEngine::Serve(std::vector<TaskPtr>& batch, uint8_t priority) {
 
     for (size_t i = 0; i < n; ++i) {
         const TaskPtr& task = batch[i];
-        if (!task->requests.empty()) {
+        if (linked[i]) {
             continue;  // served by an earlier task's frame
         }
         try {
@@ -123,19 +168,24 @@ void PollEngine::Serve(std::vector<TaskPtr>& batch, uint8_t priority) {
                 continue;  // no data frame, so no password frame either
             }
             std::vector<RequestPtr> requests;
+            requests.reserve(TaskRequestIds::kCapacity);
             if (auto password = TakePasswordFrame(task->def, port.Devices[deviceIndex], nowMs)) {
                 const uint8_t command = (*password)[1];
                 requests.push_back(Enqueue(port, deviceIndex, priority, std::move(*password), std::string(), command, 0));
             }
-            requests.push_back(Enqueue(port, deviceIndex, priority, frame->wire, frame->protocol, frame->command,
-                                       frame->startAddress));
+            // The frame's bytes move into the request; later writes compare with them there.
+            requests.push_back(Enqueue(port, deviceIndex, priority, std::move(frames[i]->wire), frame->protocol,
+                                       frame->command, frame->startAddress));
+            const std::vector<uint8_t>& wire = requests.back()->Data;
             Link(task, requests);
+            linked[i] = !task->requests.empty();
 
             const bool isWrite = IsWriteKind(task->def.kind);
             const int reach = task->sortKey + (isWrite ? 1 : 8);
+            const uint64_t group = byGroup[groupPos[i]] >> 32;
             for (size_t p = groupPos[i] + 1; p < n; ++p) {
-                const size_t j = byGroup[p];
-                if (GroupOf(*batch[j]) != GroupOf(*task) || batch[j]->sortKey >= reach) {
+                const size_t j = byGroup[p] & kLow32;
+                if ((byGroup[p] >> 32) != group || address[j] >= reach) {
                     break;
                 }
                 const std::vector<uint8_t>* laterWire = nullptr;
@@ -143,8 +193,9 @@ void PollEngine::Serve(std::vector<TaskPtr>& batch, uint8_t priority) {
                     const auto& later = frameOf(j);
                     laterWire = later ? &later->wire : nullptr;
                 }
-                if (SharesRequest(task->def, batch[j]->def, &frame->wire, laterWire)) {
+                if (SharesRequest(task->def, batch[j]->def, &wire, laterWire)) {
                     Link(batch[j], requests);
+                    linked[j] = !batch[j]->requests.empty();
                 }
             }
         } catch (...) {
@@ -153,15 +204,19 @@ void PollEngine::Serve(std::vector<TaskPtr>& batch, uint8_t priority) {
     }
 
     // Served tasks become active from the last to the first; the others fail at once.
+    // The batch keeps every task until all are placed, so that nothing is lost if the
+    // memory for the lists runs out on the way (the poll then fails what is not active).
     std::vector<TaskPtr> served;
     std::vector<TaskPtr> unserved;
+    served.reserve(n);
+    unserved.reserve(n);
     for (size_t i = n; i-- > 0;) {
-        TaskPtr task = std::move(batch[i]);
+        const TaskPtr& task = batch[i];
         if (!task->requests.empty()) {
             Activate(task);
-            served.push_back(std::move(task));
+            served.push_back(task);
         } else {
-            unserved.push_back(std::move(task));
+            unserved.push_back(task);
         }
     }
     batch.clear();
@@ -199,9 +254,10 @@ void PollEngine::Link(const TaskPtr& task, const std::vector<RequestPtr>& reques
 }
 
 void PollEngine::Activate(const TaskPtr& task) {
+    // Listed first: a task marked active always has its entry.
+    task->activeEntry = FActiveTasks.insert(FActiveTasks.end(), task);
     task->phase = EngineTaskState::Phase::Active;
     task->activation = ++FActivations;
-    FActiveTasks.emplace(task->activation, task);
     if (IsSyncKind(task->def.kind)) {
         ++FActiveSync;
     }
@@ -209,7 +265,7 @@ void PollEngine::Activate(const TaskPtr& task) {
 
 void PollEngine::Deactivate(const TaskPtr& task) {
     if (task->phase == EngineTaskState::Phase::Active) {
-        FActiveTasks.erase(task->activation);
+        FActiveTasks.erase(task->activeEntry);
         if (IsSyncKind(task->def.kind)) {
             --FActiveSync;
         }
@@ -247,7 +303,11 @@ void PollEngine::WaitForSyncTasks() {
 
 void PollEngine::RemoveItemTasks(const void* itemKey) noexcept {
     try {
+        // The one allocation comes before anything is taken out of the lists.
+        auto matches = [itemKey](const TaskPtr& task) { return task->def.itemKey == itemKey; };
         std::vector<TaskPtr> dropped;
+        dropped.reserve(static_cast<size_t>(std::count_if(FNewTasks.begin(), FNewTasks.end(), matches) +
+                                            std::count_if(FActiveTasks.begin(), FActiveTasks.end(), matches)));
         for (auto it = FNewTasks.rbegin(); it != FNewTasks.rend(); ++it) {
             if ((*it)->def.itemKey == itemKey) {
                 dropped.push_back(*it);
@@ -257,8 +317,8 @@ void PollEngine::RemoveItemTasks(const void* itemKey) noexcept {
                                        [&](const TaskPtr& task) { return task->def.itemKey == itemKey; }),
                         FNewTasks.end());
         for (auto it = FActiveTasks.rbegin(); it != FActiveTasks.rend(); ++it) {
-            if (it->second->def.itemKey == itemKey) {
-                dropped.push_back(it->second);
+            if ((*it)->def.itemKey == itemKey) {
+                dropped.push_back(*it);
             }
         }
         for (const TaskPtr& task : dropped) {
@@ -271,36 +331,39 @@ void PollEngine::RemoveItemTasks(const void* itemKey) noexcept {
     }
 }
 
+// The clears take the lists over whole, without allocating, so that they cannot fail
+// part way when memory runs out.
 void PollEngine::ClearNewTasks() noexcept {
-    try {
-        std::vector<TaskPtr> dropped(FNewTasks.rbegin(), FNewTasks.rend());
-        FNewTasks.clear();
-        for (const TaskPtr& task : dropped) {
-            task->phase = EngineTaskState::Phase::Ended;
-            Drop(task);
-        }
-    } catch (...) {
+    std::vector<TaskPtr> dropped;
+    dropped.swap(FNewTasks);
+    for (auto it = dropped.rbegin(); it != dropped.rend(); ++it) {
+        (*it)->phase = EngineTaskState::Phase::Ended;
+        Drop(*it);
     }
 }
 
 void PollEngine::ClearAll() noexcept {
+    std::vector<TaskPtr> fresh;
+    fresh.swap(FNewTasks);
+    std::list<TaskPtr> active;
+    active.swap(FActiveTasks);
+    FActiveSync = 0;
+    for (const TaskPtr& task : fresh) {
+        task->phase = EngineTaskState::Phase::Ended;
+    }
+    for (const TaskPtr& task : active) {
+        task->phase = EngineTaskState::Phase::Ended;
+    }
     try {
-        std::vector<TaskPtr> dropped(FNewTasks.rbegin(), FNewTasks.rend());
-        for (auto it = FActiveTasks.rbegin(); it != FActiveTasks.rend(); ++it) {
-            dropped.push_back(it->second);
-        }
-        FNewTasks.clear();
-        FActiveTasks.clear();
-        FActiveSync = 0;
-        for (const TaskPtr& task : dropped) {
-            task->phase = EngineTaskState::Phase::Ended;
-        }
         FPorts.Clear();
         FAssembler.Reset();
-        for (const TaskPtr& task : dropped) {
-            Drop(task);
-        }
     } catch (...) {
+    }
+    for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) {
+        Drop(*it);
+    }
+    for (auto it = active.rbegin(); it != active.rend(); ++it) {
+        Drop(*it);
     }
 }
 

@@ -6,8 +6,9 @@
 // Every entry point contains whatever is raised inside it, and the host may call back
 // into any of them from within the engine's calls to it (Idle, the port, the sink).
 #include <cstdint>
-#include <map>
+#include <list>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,14 +21,40 @@
 
 namespace tervex {
 
+// The ids of the frames a task waits on: at most its password frame and its data frame,
+// held in place, as the answer to every frame looks them up.
+class TaskRequestIds {
+public:
+    static constexpr size_t kCapacity = 2;
+    bool empty() const { return FCount == 0; }
+    size_t size() const { return FCount; }
+    void clear() { FCount = 0; }
+    void push_back(uint64_t id) {
+        if (FCount == kCapacity) {
+            throw std::length_error("a task waits on two frames at most");
+        }
+        FIds[FCount++] = id;
+    }
+    const uint64_t* begin() const { return FIds; }
+    const uint64_t* end() const { return FIds + FCount; }
+
+private:
+    uint64_t FIds[kCapacity] = {};
+    size_t FCount = 0;
+};
+
 struct EngineTaskState {
     enum class Phase : uint8_t { New, Active, Ended };
 
     EngineTask def;
     uint16_t sortKey = 0;               // the item address, low 16 bits
+    // Read from the texts once, when the task is queued.
+    MemoryArea area = MemoryArea::None;
+    bool lsbFirst = false;
     Phase phase = Phase::New;
     uint64_t activation = 0;            // order of entry into the active list
-    std::vector<uint64_t> requests;     // ids of the frames it waits on
+    std::list<std::shared_ptr<EngineTaskState>>::iterator activeEntry;  // while Active
+    TaskRequestIds requests;            // ids of the frames it waits on
 };
 
 using TaskPtr = std::shared_ptr<EngineTaskState>;
@@ -84,6 +111,7 @@ private:
     void Receive(const PortPtr& port, uint8_t portNo, const uint8_t* data, int32_t count);
     bool ProcessAnswer(const PortPtr& port, const RequestPtr& request, const std::vector<uint8_t>& answer);
     std::vector<TaskPtr> WaitersOf(const TRequest& request) const;
+    bool HasWaiters(const TRequest& request) const;  // WaitersOf would not be empty
     void FinishServed(const TaskPtr& task, const TRequest& request, const TDeviceStatus* device,
                       const std::vector<uint8_t>& answer, bool accepted, bool& first);
 
@@ -100,7 +128,7 @@ private:
     const DriverSettings& FSettings;
 
     std::vector<TaskPtr> FNewTasks;
-    std::map<uint64_t, TaskPtr> FActiveTasks;  // by activation
+    std::list<TaskPtr> FActiveTasks;  // in order of activation
     size_t FActiveSync = 0;
     uint64_t FActivations = 0;
     uint64_t FRequestIds = 0;

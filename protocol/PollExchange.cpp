@@ -86,7 +86,7 @@ void PollEngine::SendPhase(const std::vector<PortPtr>& ports) {
             // A data frame whose tasks have all ended before it was ever written is not
             // sent: nobody waits for it, and a write must not land after its task failed.
             while (head && head->State == kRequestQueued && head->Tries == 0 && !IsPasswordCommand(head->Command) &&
-                   WaitersOf(*head).empty()) {
+                   !HasWaiters(*head)) {
                 port->Queue.Remove(head);
                 head = port->Queue.Head();
             }
@@ -207,7 +207,9 @@ void PollEngine::Receive(const PortPtr& port, uint8_t portNo, const uint8_t* dat
     try {
         finished = ProcessAnswer(port, head, answer);
     } catch (...) {
-        finished = true;
+        // Out of memory part way: the tasks still waiting on the head must not be left
+        // without their frame, so it goes back to be written again.
+        finished = false;
     }
     if (finished) {
         port->Queue.Remove(head);
@@ -269,12 +271,29 @@ bool PollEngine::ProcessAnswer(const PortPtr& port, const RequestPtr& request, c
     return true;
 }
 
+namespace {
+
+bool Waits(const EngineTaskState* task, const TRequest& request) {
+    return task != nullptr && task->phase == EngineTaskState::Phase::Active &&
+           std::find(task->requests.begin(), task->requests.end(), request.Id) != task->requests.end();
+}
+
+}  // namespace
+
+bool PollEngine::HasWaiters(const TRequest& request) const {
+    for (const auto& waiter : request.Waiters) {
+        if (Waits(waiter.lock().get(), request)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<TaskPtr> PollEngine::WaitersOf(const TRequest& request) const {
     std::vector<TaskPtr> tasks;
     for (const auto& waiter : request.Waiters) {
         TaskPtr task = waiter.lock();
-        if (task && task->phase == EngineTaskState::Phase::Active &&
-            std::find(task->requests.begin(), task->requests.end(), request.Id) != task->requests.end()) {
+        if (Waits(task.get(), request)) {
             tasks.push_back(std::move(task));
         }
     }
@@ -298,7 +317,7 @@ void PollEngine::FinishServed(const TaskPtr& task, const TRequest& request, cons
     facts.framing = &FramingFor(request.Protocol);
     facts.command = request.Command;
     facts.isRead = IsReadKind(def.kind);
-    facts.area = MemoryAreaFromText(def.item.memoryArea);
+    facts.area = task->area;
     facts.deviceAddress = AnswerDeviceAddress(def.node.deviceAddress);
     const AnswerOutcome outcome = JudgeAnswer(facts);
     const OutcomeCodes codes = CodesOf(outcome);
@@ -316,11 +335,17 @@ void PollEngine::FinishServed(const TaskPtr& task, const TRequest& request, cons
     TValue value;
     if (outcome == AnswerOutcome::Good && facts.isRead) {
         const int offset = ReadAnswerOffset(def.item.address, request.StartAddress);
-        value = DecodeValue(answer.data() + offset, 9 - offset, def.item.typeCode, BitNumber(def.item),
-                            IsLsbFirst(def.node.byteOrder));
-        completion.value = &value;
-        completion.valueBytes = answer.data() + offset;
-        completion.valueByteCount = 9 - offset;
+        try {
+            value = DecodeValue(answer.data() + offset, 9 - offset, def.item.typeCode, BitNumber(def.item),
+                                task->lsbFirst);
+            completion.value = &value;
+            completion.valueBytes = answer.data() + offset;
+            completion.valueByteCount = 9 - offset;
+        } catch (...) {
+            // No memory for the value: the task has ended, so it fails rather than vanishes.
+            completion.result = kResultFail;
+            completion.quality = kQualityBad;
+        }
     }
     if (request.Tries > 0) {
         const bool received = !answer.empty();

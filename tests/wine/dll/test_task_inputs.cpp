@@ -55,6 +55,32 @@ TEST_F(TaskInputs, PropertyValuesTheDriverCannotConvertFailTheTask) {
         {"type as a name", [](HostTask& t) { t.itemList.Text(1, L"Word").Int(5005, 5).Text(5006, L"ОЗУ"); }},
         {"area as a number", [](HostTask& t) { t.itemList.Int(1, 17).Int(5005, 5).Int(5006, 1); }},
         {"port beyond 0..99", [](HostTask& t) { t.node.Int(5000, 100).Int(5001, 1); }},
+        {"port as a byte array",
+         [](HostTask& t) {
+             VARIANT v;
+             VariantInit(&v);
+             V_VT(&v) = VT_ARRAY | VT_UI1;
+             V_ARRAY(&v) = SafeArrayCreateVector(VT_UI1, 0, 2);
+             t.node.Value(5000, v).Int(5001, 1);
+             VariantClear(&v);
+         }},
+        {"port as an object without a value",
+         [](HostTask& t) {
+             static FakeItem object;  // answers no IDispatch
+             VARIANT v;
+             VariantInit(&v);
+             V_VT(&v) = VT_UNKNOWN;
+             V_UNKNOWN(&v) = &object;
+             t.node.Value(5000, v).Int(5001, 1);
+         }},
+        {"port by reference to nothing",
+         [](HostTask& t) {
+             VARIANT v;
+             VariantInit(&v);
+             V_VT(&v) = VT_BYREF | VT_I4;
+             V_I4REF(&v) = nullptr;
+             t.node.Value(5000, v).Int(5001, 1);
+         }},
         {"negative port", [](HostTask& t) { t.node.Int(5000, -1).Int(5001, 1); }},
     };
     for (const UnconvertibleCase& c : cases) {
@@ -66,6 +92,40 @@ TEST_F(TaskInputs, PropertyValuesTheDriverCannotConvertFailTheTask) {
         if (!*task.itemList.Address()) task.itemList.Int(1, 17).Int(5005, 5).Text(5006, L"ОЗУ");
         ExpectFailedUnwritten(task);
     }
+}
+
+TEST_F(TaskInputs, ReferencesToNothingCountAsAbsent) {
+    VARIANT nothing;
+    VariantInit(&nothing);
+    V_VT(&nothing) = VT_BYREF | VT_I4;
+    V_I4REF(&nothing) = nullptr;
+    tervex::ShortString text{};
+    tervex::SetShortString(text, "sentinel");
+    driver->PropertyText(5000, nothing, &text);
+    EXPECT_EQ(text.length, 0);
+
+    // The address refers to nothing: absent, so the item is read at address 0.
+    HostTask task(false);
+    task.node.Int(5000, 0).Int(5001, 1);
+    task.itemList.Int(1, 17).Value(5005, nothing).Text(5006, L"ОЗУ");
+    driver->QueueTask(task.Def(tervex::tkAsyncRead));
+    driver->Poll(0);
+    ASSERT_EQ(port.writes.size(), 1u);
+    EXPECT_EQ(port.writes[0].bytes, WithCrc({0x01, 0xD0, 0x00}));
+
+    // A value by reference is followed.
+    LONG address = 5;
+    VARIANT byReference;
+    VariantInit(&byReference);
+    V_VT(&byReference) = VT_BYREF | VT_I4;
+    V_I4REF(&byReference) = &address;
+    HostTask followed(false);
+    followed.node.Int(5000, 1).Int(5001, 1);
+    followed.itemList.Int(1, 17).Value(5005, byReference).Text(5006, L"ОЗУ");
+    driver->QueueTask(followed.Def(tervex::tkAsyncRead));
+    driver->Poll(0);
+    ASSERT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(port.writes[1].bytes, kReadAt5);
 }
 
 TEST_F(TaskInputs, WriteValuesTheDriverCannotConvertFailTheTask) {
