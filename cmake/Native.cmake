@@ -18,6 +18,8 @@ include(GoogleTest)
 file(GLOB TERVEX_NATIVE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/native/*.cpp)
 add_executable(tervex_native_tests ${TERVEX_NATIVE_TESTS})
 target_link_libraries(tervex_native_tests PRIVATE tervex_core GTest::gtest GTest::gtest_main)
+# Allocation failures on demand, for the tests of running out of memory.
+target_sources(tervex_native_tests PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/AllocationFaults.cpp)
 tervex_warnings(tervex_native_tests)
 gtest_discover_tests(tervex_native_tests DISCOVERY_TIMEOUT 60)
 

@@ -3,8 +3,8 @@
 // task handed in and checks, as the engine reports, that each ends exactly once, with
 // one of the defined result and quality pairs, and that a value is only reported from
 // an accepted answer actually delivered on the task's port.
+#include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>

@@ -261,7 +261,8 @@ private:
         static const int32_t types[] = {17, 17, 16, 18, 2, 3, 11, 8, 0x2011, 4, 0, -1, 19};
 
         EngineTask t;
-        t.kind = static_cast<TaskKind>(1 + FIn.Below(4));
+        // Now and then a kind the engine does not know.
+        t.kind = static_cast<TaskKind>(FIn.Below(16) != 0 ? 1 + FIn.Below(4) : FIn.Byte());
         if (FIn.Below(8) != 0) t.node.comPort = FIn.Pick(ports);
         t.node.deviceAddress = FIn.Below(8) != 0 ? FIn.Pick(devices) : static_cast<int64_t>(FIn.Dword());
         t.node.protocol = FIn.Pick(protocols);

@@ -245,6 +245,14 @@ RequestPtr PollEngine::Enqueue(TComPort& port, uint16_t deviceIndex, uint8_t pri
 }
 
 void PollEngine::Link(const TaskPtr& task, const std::vector<RequestPtr>& requests) {
+    // Room first: without memory the task keeps what it had, and is never left listing a
+    // frame that does not list it (it would wait for that frame's answer for ever).
+    for (const RequestPtr& request : requests) {
+        auto& waiters = request->Waiters;
+        if (waiters.size() == waiters.capacity()) {
+            waiters.reserve(std::max<size_t>(4, waiters.capacity() * 2));
+        }
+    }
     // Replaces what the task waited on; the requests it leaves skip it when they finish.
     task->requests.clear();
     for (const RequestPtr& request : requests) {

@@ -58,14 +58,16 @@ RequestPtr RequestQueue::TakeHead() {
     if (first.run.empty()) {
         return nullptr;
     }
-    Segment pinned;
+    // The pinned segment is made first: without memory for it the queue stays as it was,
+    // rather than losing the request between the run and its new place.
+    FSegments.emplace_front();
+    Segment& pinned = FSegments.front();
     pinned.pinned = first.run.begin()->second;
     first.run.erase(first.run.begin());
     if (first.run.empty()) {
-        FSegments.pop_front();
+        FSegments.erase(std::next(FSegments.begin()));
     }
-    FSegments.push_front(std::move(pinned));
-    return FSegments.front().pinned;
+    return pinned.pinned;
 }
 
 void RequestQueue::Remove(const RequestPtr& request) {

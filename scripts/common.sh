@@ -8,6 +8,10 @@ can_run_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
+# The native tree built with ASan and UBSan (scripts/test.sh, scripts/soak.sh).
+sanitizer_tree=(-DTERVEX_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1")
+
 configure_and_build() {  # <dir> [cmake args...]
   local dir=$1; shift
   cmake -S "$root" -B "$dir" "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }

@@ -10,6 +10,16 @@ configure_and_build "$build/native"
 # One line per failure only; the summary stays.
 (cd "$build/native" && ctest --output-on-failure -j"$jobs" | grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed')
 
+# The same core, tests, simulator and tools again under AddressSanitizer and
+# UndefinedBehaviorSanitizer: any report fails its test. This also runs the fuzz targets
+# over their corpora and a short soak. Built with clang at -O1: g++ takes several times
+# longer to compile with the sanitizers.
+echo "== native core with ASan and UBSan"
+configure_and_build "$build/native-asan" "${sanitizer_tree[@]}"
+(cd "$build/native-asan" &&
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j"$jobs" | grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed')
+
 echo "== Windows (Wine)"
 build_windows
 if [ "$win_run_dir" != "$build/win32" ]; then

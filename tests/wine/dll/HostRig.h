@@ -7,6 +7,7 @@
 #include <oleauto.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -101,10 +102,12 @@ private:
 class RaisingItem : public FakeItem {
 public:
     bool raiseOnRead = false, raiseOnWrite = false, raiseOnTransfer = false, raiseOnRelease = false;
+    bool throwOnRead = false;  // a C++ exception of the host's own runtime instead
     DWORD code = kDelphiException;
 
     void __stdcall ReadComplete(uint32_t handle, HRESULT result) override {
         FakeItem::ReadComplete(handle, result);
+        if (throwOnRead) throw std::runtime_error("host failure");
         if (raiseOnRead) RaiseHostException(code);
     }
     void __stdcall WriteComplete(uint32_t handle, HRESULT result) override {

@@ -42,6 +42,7 @@ struct CallbackCase {
     uint8_t kind;
     bool raiseOnRead, raiseOnWrite, raiseOnTransfer, raiseOnRelease;
     DWORD code;
+    bool throwOnRead = false;
 };
 
 TEST_F(HostFaults, StructuredExceptionsFromTheItemsCallsAreSwallowed) {
@@ -53,6 +54,7 @@ TEST_F(HostFaults, StructuredExceptionsFromTheItemsCallsAreSwallowed) {
         {"ReportTransfer of a write", tervex::tkSyncWrite, false, false, true, false, kMsvcException},
         {"Release", tervex::tkAsyncRead, false, false, false, true, kDelphiException},
         {"all of them", tervex::tkAsyncRead, true, true, true, true, EXCEPTION_ACCESS_VIOLATION},
+        {"ReadComplete throwing C++", tervex::tkAsyncRead, false, false, false, false, 0, true},
     };
     for (const CallbackCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -64,6 +66,7 @@ TEST_F(HostFaults, StructuredExceptionsFromTheItemsCallsAreSwallowed) {
             t->item.raiseOnWrite = c.raiseOnWrite;
             t->item.raiseOnTransfer = c.raiseOnTransfer;
             t->item.raiseOnRelease = c.raiseOnRelease;
+            t->item.throwOnRead = c.throwOnRead;
             t->item.code = c.code;
             V_VT(&t->state.value) = VT_I4;
             V_I4(&t->state.value) = 7;
