@@ -33,3 +33,9 @@ foreach(dir tools/sim tools/host bench fuzz tests/soak)
     add_subdirectory(${dir})
   endif()
 endforeach()
+
+tervex_precompile(GTEST TARGETS tervex_native_tests tervex_sim_tests tervex_host_tests tervex_host_e2e)
+# Benchmarks are built and run by scripts/bench.sh, not by every build.
+if(TARGET tervex_bench)
+  set_target_properties(tervex_bench PROPERTIES EXCLUDE_FROM_ALL ON)
+endif()

@@ -48,6 +48,10 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/tools/host/CMakeLists.txt)
   add_subdirectory(tools/host)
 endif()
 
+tervex_precompile(WINDOWS TARGETS tervex_win tervex_host_win tervex-host)
+tervex_precompile(WINDOWS GTEST TARGETS tervex_wine_support tervex_wine_unit tervex_wine_dll
+  tervex_host_wine_tests tervex_host_config_tests)
+
 # Where the Windows tests cannot run (a tree that only builds the product), their
 # programs are left out of the default build to keep it short; the record layouts are
 # checked by the DLL's own compilation.

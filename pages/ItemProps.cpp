@@ -6,9 +6,9 @@
 #include "config/NodePageValues.h"
 #include "config/win/ItemList.h"
 #include "pages/Controls.h"
+#include "pages/ElementStore.h"
 #include "plugin/Driver.h"
 #include "plugin/Library.h"
-#include "plugin/MessageBox.h"
 #include "values/DataTypes.h"
 
 namespace tervex {
@@ -27,7 +27,6 @@ enum ControlId : int {
 };
 
 constexpr int kFieldHeight = 21;
-constexpr unsigned kWarningBox = MB_TASKMODAL | MB_ICONWARNING;
 constexpr int32_t kItemElement = 2;
 constexpr int32_t kItemCode = 0x10102;
 const char kBoolean[] = "Boolean";
@@ -191,21 +190,10 @@ void TfmItemProps::StoreItem(int mode) {
     {
         TItemAttributes attributes = ComposeItemAttributes(page);
         OwnedPropertyList list = ComposeItemList(page, FNodeProps);
-        if (mode == 0) {
-            IUnknown* created = nullptr;
-            IOrnDriver2* driver = Driver() ? Driver()->DriverInterface() : nullptr;
-            result = FHostItem.get()->AddElement(attributes, kItemElement, kItemCode, list.Address(), driver, &created);
-            if (created) created->Release();
-        } else {
-            result = FHostItem.get()->ModifyElement(attributes, list.Address());
-        }
-        if (result == OPC_E_DUPLICATENAME) {
-            SetFocus(edtNameItem);
-            ShowMessageBox("Переменная с таким именем уже существует\r\nВведите другое имя переменной",
-                           "Не верное имя переменной", kWarningBox);
-        } else if (result != S_OK) {
-            ShowMessageBox("Ошибка при добавлении переменной", "Ошибка", kWarningBox);
-        }
+        result = StoreElement(FHostItem.get(), Driver(), mode, attributes, kItemElement, kItemCode, list.Address(),
+                              edtNameItem,
+                              StoreTexts{"Переменная с таким именем уже существует\r\nВведите другое имя переменной",
+                                         "Не верное имя переменной", "Ошибка при добавлении переменной"});
     }  // the list's values are cleared and the list released here
     if (result == S_OK) NotifyHost(FHostWnd, WM_ITEM_APPLIED);
 }

@@ -5,6 +5,7 @@
 #include "config/win/NodeList.h"
 #include "pages/ComPortList.h"
 #include "pages/Controls.h"
+#include "pages/ElementStore.h"
 #include "plugin/Driver.h"
 #include "plugin/Library.h"
 #include "plugin/MessageBox.h"
@@ -138,21 +139,10 @@ void TfmNodeProps::StoreNode(int mode) {
     {
         TItemAttributes attributes = ComposeNodeAttributes(page);
         OwnedPropertyList list = ComposeNodeList(page);
-        if (mode == 0) {
-            IUnknown* created = nullptr;
-            IOrnDriver2* driver = Driver() ? Driver()->DriverInterface() : nullptr;
-            result = FHostItem.get()->AddElement(attributes, kNodeElement, kNodeCode, list.Address(), driver, &created);
-            if (created) created->Release();
-        } else {
-            result = FHostItem.get()->ModifyElement(attributes, list.Address());
-        }
-        if (result == OPC_E_DUPLICATENAME) {
-            SetFocus(edtNameNode);
-            ShowMessageBox("Узел с таким именем уже существует\r\nВведите другое имя узла", "Не верное имя узла",
-                           kWarningBox);
-        } else if (result != S_OK) {
-            ShowMessageBox("Ошибка при добавлении узла", "Ошибка", kWarningBox);
-        }
+        result = StoreElement(FHostItem.get(), Driver(), mode, attributes, kNodeElement, kNodeCode, list.Address(),
+                              edtNameNode,
+                              StoreTexts{"Узел с таким именем уже существует\r\nВведите другое имя узла",
+                                         "Не верное имя узла", "Ошибка при добавлении узла"});
     }  // the list's values are cleared and the list released here
     if (result == S_OK) NotifyHost(FHostWnd, WM_NODE_APPLIED);
 }

@@ -1,7 +1,6 @@
 #include "config/win/ItemList.h"
 
 #include <climits>
-#include <cstring>
 
 #include "config/NodeParams.h"
 #include "config/win/PropertyRead.h"
@@ -47,16 +46,7 @@ OwnedPropertyList ComposeItemList(const ItemPageValues& page, const TItemPropert
 }
 
 TItemAttributes ComposeItemAttributes(const ItemPageValues& page) {
-    TItemAttributes attributes;
-    std::memset(&attributes, 0, sizeof(attributes));
-    SetShortString(attributes.itemId, page.name);
-    attributes.active = -1;
-    attributes.accessRights = static_cast<uint32_t>(ItemAccessRights(page));
-    attributes.requestedDataType = ItemTypeCode(page);
-    attributes.canonicalDataType = attributes.requestedDataType;
-    V_VT(&attributes.euInfo) = VT_I4;
-    V_I4(&attributes.euInfo) = 0;
-    return attributes;
+    return ComposeElementAttributes(page.name, static_cast<uint32_t>(ItemAccessRights(page)), ItemTypeCode(page));
 }
 
 ItemStoredValues ReadItemStoredValues(const TItemProperties* list) {
@@ -73,24 +63,20 @@ ItemStoredValues ReadItemStoredValues(const TItemProperties* list) {
 
 ParamsStatus ReadItemParams(const TItemProperties* list, ItemParams& params) {
     params = ItemParams{};
-    bool ok = true;
-    auto note = [&ok](ReadOutcome outcome) {
-        if (outcome == ReadOutcome::Unconvertible) ok = false;
-        return outcome == ReadOutcome::Found;
-    };
-    note(ReadTextProperty(list, PROP_MEMORY_TYPE, params.memoryArea));
-    note(ReadInt64Property(list, PROP_ITEM_ADDRESS, params.address));
+    ReadTally tally;
+    tally.Found(ReadTextProperty(list, PROP_MEMORY_TYPE, params.memoryArea));
+    tally.Found(ReadInt64Property(list, PROP_ITEM_ADDRESS, params.address));
     int64_t type = 0;
-    if (note(ReadInt64Property(list, PROP_ITEM_TYPE, type))) {
+    if (tally.Found(ReadInt64Property(list, PROP_ITEM_TYPE, type))) {
         // Codes are 16-bit; a number beyond that names no type.
         if (type >= INT32_MIN && type <= INT32_MAX) {
             params.typeCode = static_cast<int32_t>(type);
         } else {
-            ok = false;
+            tally.Refuse();
         }
     }
-    note(ReadInt64Property(list, PROP_BIT_NUMBER, params.bitNumber));
-    return ok ? ParamsStatus::Ok : ParamsStatus::Unconvertible;
+    tally.Found(ReadInt64Property(list, PROP_BIT_NUMBER, params.bitNumber));
+    return tally.AllConverted() ? ParamsStatus::Ok : ParamsStatus::Unconvertible;
 }
 
 }  // namespace tervex

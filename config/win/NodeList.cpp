@@ -1,6 +1,5 @@
 #include "config/win/NodeList.h"
 
-#include <cstring>
 
 #include "config/win/PropertyRead.h"
 #include "values/win/OleVariant.h"
@@ -21,14 +20,7 @@ OwnedPropertyList ComposeNodeList(const NodePageValues& page) {
 }
 
 TItemAttributes ComposeNodeAttributes(const NodePageValues& page) {
-    TItemAttributes attributes;
-    std::memset(&attributes, 0, sizeof(attributes));
-    SetShortString(attributes.itemId, page.name);
-    attributes.active = -1;
-    attributes.accessRights = 3;
-    V_VT(&attributes.euInfo) = VT_I4;
-    V_I4(&attributes.euInfo) = 0;
-    return attributes;
+    return ComposeElementAttributes(page.name, 3, 0);
 }
 
 NodeStoredValues ReadNodeStoredValues(const TItemProperties* list) {
@@ -46,20 +38,16 @@ NodeStoredValues ReadNodeStoredValues(const TItemProperties* list) {
 
 ParamsStatus ReadNodeParams(const TItemProperties* list, NodeParams& params) {
     params = NodeParams{};
-    bool ok = true;
-    auto note = [&ok](ReadOutcome outcome) {
-        if (outcome == ReadOutcome::Unconvertible) ok = false;
-        return outcome == ReadOutcome::Found;
-    };
+    ReadTally tally;
     int64_t integer = 0;
-    if (note(ReadInt64Property(list, PROP_COM_PORT, integer))) params.comPort = integer;
-    if (note(ReadInt64Property(list, PROP_DEVICE_ADDRESS, integer))) params.deviceAddress = integer;
-    if (note(ReadInt64Property(list, PROP_SCAN_RATE, integer))) params.scanRateMs = integer;
-    note(ReadTextProperty(list, PROP_PROTOCOL_TYPE, params.protocol));
-    note(ReadTextProperty(list, PROP_READ_PASSWORD, params.readPassword));
-    note(ReadTextProperty(list, PROP_WRITE_PASSWORD, params.writePassword));
-    note(ReadTextProperty(list, PROP_BYTE_ORDER, params.byteOrder));
-    return ok ? ParamsStatus::Ok : ParamsStatus::Unconvertible;
+    if (tally.Found(ReadInt64Property(list, PROP_COM_PORT, integer))) params.comPort = integer;
+    if (tally.Found(ReadInt64Property(list, PROP_DEVICE_ADDRESS, integer))) params.deviceAddress = integer;
+    if (tally.Found(ReadInt64Property(list, PROP_SCAN_RATE, integer))) params.scanRateMs = integer;
+    tally.Found(ReadTextProperty(list, PROP_PROTOCOL_TYPE, params.protocol));
+    tally.Found(ReadTextProperty(list, PROP_READ_PASSWORD, params.readPassword));
+    tally.Found(ReadTextProperty(list, PROP_WRITE_PASSWORD, params.writePassword));
+    tally.Found(ReadTextProperty(list, PROP_BYTE_ORDER, params.byteOrder));
+    return tally.AllConverted() ? ParamsStatus::Ok : ParamsStatus::Unconvertible;
 }
 
 }  // namespace tervex

@@ -1,5 +1,7 @@
 #include "config/win/PropertyRead.h"
 
+#include <cstring>
+
 #include "plugin/PropertyList.h"
 #include "plugin/WideText.h"
 #include "values/win/OleVariant.h"
@@ -60,6 +62,19 @@ std::optional<double> OptionalDoubleProperty(const TItemProperties* list, int32_
 
 std::optional<std::string> OptionalTextProperty(const TItemProperties* list, int32_t id) {
     return Optional(list, id, ReadTextProperty);
+}
+
+TItemAttributes ComposeElementAttributes(const std::string& name, uint32_t accessRights, uint16_t dataType) {
+    TItemAttributes attributes;
+    std::memset(&attributes, 0, sizeof(attributes));
+    SetShortString(attributes.itemId, name);
+    attributes.active = -1;
+    attributes.accessRights = accessRights;
+    attributes.requestedDataType = dataType;
+    attributes.canonicalDataType = dataType;
+    V_VT(&attributes.euInfo) = VT_I4;
+    V_I4(&attributes.euInfo) = 0;
+    return attributes;
 }
 
 }  // namespace tervex

@@ -25,4 +25,23 @@ std::optional<int64_t> OptionalInt64Property(const TItemProperties* list, int32_
 std::optional<double> OptionalDoubleProperty(const TItemProperties* list, int32_t id);
 std::optional<std::string> OptionalTextProperty(const TItemProperties* list, int32_t id);
 
+// Follows the reads of one list: any value that does not convert spoils the whole read.
+class ReadTally {
+public:
+    // True when the property was found.
+    bool Found(ReadOutcome outcome) {
+        if (outcome == ReadOutcome::Unconvertible) FAllConverted = false;
+        return outcome == ReadOutcome::Found;
+    }
+    // A value that was read but means nothing here.
+    void Refuse() { FAllConverted = false; }
+    bool AllConverted() const { return FAllConverted; }
+
+private:
+    bool FAllConverted = true;
+};
+
+// The attributes a page hands the host with a new or changed element: active, no EU info.
+TItemAttributes ComposeElementAttributes(const std::string& name, uint32_t accessRights, uint16_t dataType);
+
 }  // namespace tervex
