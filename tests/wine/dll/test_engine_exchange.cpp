@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/FakeHost.h"
+#include "support/HostList.h"
 
 using namespace testing_host;
 using tervex::ShortString;
@@ -22,54 +23,6 @@ const Bytes kAnswer = {0x01, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0xE
 const HRESULT kNoAnswer = static_cast<HRESULT>(0xCFFF0001);
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-// A property list as the host keeps one: reference count, entry count, then entries.
-class HostList {
-public:
-    HostList() = default;
-    HostList(const HostList&) = delete;
-    HostList& operator=(const HostList&) = delete;
-    ~HostList() {
-        for (size_t i = 0; i < Count(); ++i) VariantClear(&list_[i].value);
-    }
-
-    HostList& Int(uint32_t id, int32_t value) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_I4;
-        V_I4(&v) = value;
-        return Add(id, v);
-    }
-    HostList& Text(uint32_t id, const wchar_t* value) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BSTR;
-        V_BSTR(&v) = SysAllocString(value);
-        return Add(id, v);
-    }
-    tervex::TItemProperties* Address() { return &list_; }
-
-private:
-    size_t Count() const { return list_ ? static_cast<size_t>(reinterpret_cast<const int32_t*>(list_)[-1]) : 0; }
-
-    HostList& Add(uint32_t id, const VARIANT& value) {
-        const size_t n = Count();
-        std::vector<uint64_t> grown((8 + (n + 1) * sizeof(tervex::TItemProperty) + 7) / 8, 0);
-        auto* bytes = reinterpret_cast<uint8_t*>(grown.data());
-        if (n) std::memcpy(bytes + 8, list_, n * sizeof(tervex::TItemProperty));
-        auto* entries = reinterpret_cast<tervex::TItemProperty*>(bytes + 8);
-        entries[n].propertyId = id;
-        entries[n].value = value;
-        const int32_t counts[2] = {1, static_cast<int32_t>(n + 1)};
-        std::memcpy(bytes, counts, 8);
-        memory_.swap(grown);
-        list_ = entries;
-        return *this;
-    }
-
-    std::vector<uint64_t> memory_;
-    tervex::TItemProperties list_ = nullptr;
-};
 
 // One task of the host with the lists, item state and result word it points to.
 struct HostTask {
