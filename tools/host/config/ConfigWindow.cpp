@@ -17,6 +17,7 @@ constexpr wchar_t kMainClass[] = L"TervexHostConfigure";
 constexpr wchar_t kPanelClass[] = L"TervexHostConfigurePanel";
 constexpr UINT kRefresh = WM_APP + 1;  // the tree is rebuilt outside the page's own call
 constexpr int kPanelWidth = 520, kPanelHeight = 400, kTreeWidth = 260, kMargin = 8, kButtonHeight = 26;
+constexpr int kListHeight = 190;
 
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) return {};
@@ -25,6 +26,18 @@ std::wstring Wide(const std::string& utf8) {
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
     return out;
 }
+
+// Counts the window procedures of the window on the stack.
+class DepthCount {
+public:
+    explicit DepthCount(int& depth) : depth_(depth) { ++depth_; }
+    ~DepthCount() { --depth_; }
+    DepthCount(const DepthCount&) = delete;
+    DepthCount& operator=(const DepthCount&) = delete;
+
+private:
+    int& depth_;
+};
 
 bool IsPageNotification(UINT message) {
     return (message >= WM_CONFIG_CHANGED && message <= WM_ITEM_RELOAD);
@@ -51,9 +64,10 @@ void RegisterClasses() {
 }  // namespace
 
 ConfigWindow::ConfigWindow(IOrnDriver2* driver, HostServer& server, Station station, std::string path)
-    : driver_(driver), server_(server), station_(std::move(station)), path_(std::move(path)) {}
+    : driver_(driver), server_(server), station_(std::move(station)), path_(std::move(path)), watch_(driver, server) {}
 
 ConfigWindow::~ConfigWindow() {
+    watch_.Stop();
     Detach();
     if (window_) DestroyWindow(window_);
 }
@@ -61,7 +75,7 @@ ConfigWindow::~ConfigWindow() {
 bool ConfigWindow::Create(std::string& error) {
     RegisterClasses();
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    RECT r{0, 0, kTreeWidth + kPanelWidth + 3 * kMargin, kPanelHeight + kButtonHeight + 4 * kMargin + 20};
+    RECT r{0, 0, kTreeWidth + kPanelWidth + 3 * kMargin, kPanelHeight + kButtonHeight + kListHeight + 5 * kMargin + 20};
     AdjustWindowRect(&r, style, FALSE);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     window_ = CreateWindowExW(0, kMainClass, L"tervex-host: конфигурация", style, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -74,6 +88,7 @@ bool ConfigWindow::Create(std::string& error) {
     SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainProc));
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const int buttonsTop = kMargin * 2 + kPanelHeight;
+    const int listTop = buttonsTop + kButtonHeight + kMargin;
     tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
                                 TVS_SHOWSELALWAYS,
@@ -88,16 +103,20 @@ bool ConfigWindow::Create(std::string& error) {
     }
     SetWindowLongPtrW(panel_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(panel_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PanelProc));
-    const wchar_t* labels[] = {L"Добавить", L"Применить", L"Обновить", L"Сохранить"};
-    HWND* buttons[] = {&add_, &apply_, &reload_, &save_};
-    for (int i = 0; i < 4; ++i) {
+    const wchar_t* labels[] = {L"Добавить", L"Применить", L"Обновить", L"Сохранить", L"Наблюдать"};
+    HWND* buttons[] = {&add_, &apply_, &reload_, &save_, &watchButton_};
+    for (int i = 0; i < 5; ++i) {
         *buttons[i] = CreateWindowExW(0, L"BUTTON", labels[i], WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                       kTreeWidth + 2 * kMargin + i * 100, buttonsTop, 92, kButtonHeight, window_,
                                       nullptr, instance, nullptr);
         SendMessageW(*buttons[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
+    if (!watch_.CreateList(window_, kMargin, listTop, kTreeWidth + kPanelWidth + kMargin, kListHeight)) {
+        error = "the list of watched values cannot be created";
+        return false;
+    }
     status_ = CreateWindowExW(0, L"STATIC", Wide(path_).c_str(), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP,
-                              kMargin, buttonsTop + kButtonHeight + kMargin, kTreeWidth + kPanelWidth + kMargin, 18,
+                              kMargin, listTop + kListHeight + kMargin, kTreeWidth + kPanelWidth + kMargin, 18,
                               window_, nullptr, instance, nullptr);
     SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageW(tree_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -297,6 +316,13 @@ void ConfigWindow::OnCommand(HWND button) {
         Save();
         return;
     }
+    if (button == watchButton_) {
+        if (watch_.Running())
+            StopWatch();
+        else
+            StartWatch();
+        return;
+    }
     if (shown_ < 0 || !page_) return;
     const EntryKind kind = entries_[static_cast<size_t>(shown_)].kind;
     if (button == add_) {
@@ -320,14 +346,43 @@ void ConfigWindow::OnCommand(HWND button) {
 
 bool ConfigWindow::Save() {
     const bool saved = SaveStation(station_, path_);
-    SetWindowTextW(status_, Wide((saved ? "сохранено: " : "не удалось сохранить: ") + path_).c_str());
+    SetStatus((saved ? "сохранено: " : "не удалось сохранить: ") + path_);
     return saved;
+}
+
+void ConfigWindow::SetStatus(const std::string& utf8) { SetWindowTextW(status_, Wide(utf8).c_str()); }
+
+void ConfigWindow::StartWatch() {
+    Station watched = station_;
+    watched.file = path_;  // simulator lines are found beside the station file
+    std::string error;
+    if (watch_.Start(watched, error)) {
+        SetWindowTextW(watchButton_, L"Стоп");
+        SetStatus("наблюдение: станция как в окне, с несохранёнными правками; переменных: " +
+                  std::to_string(watched.ItemCount()));
+    } else {
+        SetWindowTextW(watchButton_, L"Наблюдать");
+        SetStatus("наблюдение не начато: " + error);
+    }
+}
+
+void ConfigWindow::StopWatch() {
+    watch_.Stop();
+    SetWindowTextW(watchButton_, L"Наблюдать");
+    SetStatus("наблюдение остановлено");
 }
 
 LRESULT CALLBACK ConfigWindow::MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<ConfigWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    const DepthCount depth(self->handlerDepth_);
     switch (message) {
+    case WM_TIMER:
+        // The driver is not called again while one of its calls may still be on
+        // the stack: a timer that comes through a modal loop (a page's message
+        // box disables this window; or one of our handlers is running) waits.
+        if (wParam == ValueWatch::kTimerId && self->handlerDepth_ == 1 && IsWindowEnabled(hwnd)) self->watch_.OnTimer();
+        return 0;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->hwndFrom == self->tree_ && header->code == TVN_SELCHANGEDW && !self->rebuilding_) {
@@ -341,8 +396,10 @@ LRESULT CALLBACK ConfigWindow::MainProc(HWND hwnd, UINT message, WPARAM wParam, 
         return 0;
     case kRefresh:
         self->Rebuild();
+        if (self->watch_.Running()) self->StartWatch();  // the watch follows the edited station
         return 0;
     case WM_CLOSE:
+        self->watch_.Stop();
         self->Detach();
         DestroyWindow(hwnd);
         return 0;
@@ -357,7 +414,9 @@ LRESULT CALLBACK ConfigWindow::MainProc(HWND hwnd, UINT message, WPARAM wParam, 
 
 LRESULT CALLBACK ConfigWindow::PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<ConfigWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && IsPageNotification(message)) return self->OnPageMessage(message);
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    const DepthCount depth(self->handlerDepth_);
+    if (IsPageNotification(message)) return self->OnPageMessage(message);
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The host's configuration window: the station as a tree of ports, nodes and
-// items on the left, the driver's page embedded in a panel on the right, and
-// the buttons a host offers around it (Add, Apply, Reload, Save).
+// items on the left, the driver's page embedded in a panel on the right, the
+// buttons a host offers around it (Add, Apply, Reload, Save), and below them
+// the station's items watched live (Watch/Stop).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,6 +12,7 @@
 
 #include "plugin/PropertyList.h"
 #include "tools/host/config/ConfigElement.h"
+#include "tools/host/config/ValueWatch.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/win/HostServer.h"
 
@@ -41,6 +43,9 @@ public:
     HWND ApplyButton() const { return apply_; }
     HWND ReloadButton() const { return reload_; }
     HWND SaveButton() const { return save_; }
+    HWND WatchButton() const { return watchButton_; }
+    HWND StatusLine() const { return status_; }
+    const ValueWatch& Watch() const { return watch_; }
     const Station& Model() const { return station_; }
     // The tree entry shown with this text, nullptr when there is none.
     HTREEITEM FindEntry(const std::wstring& text) const;
@@ -56,6 +61,9 @@ private:
     void ShowEntry(size_t index);
     void EnableButtons(bool add, bool apply, bool reload);
     void TakeStoredSettings();
+    void StartWatch();
+    void StopWatch();
+    void SetStatus(const std::string& utf8);
     HTREEITEM Insert(HTREEITEM parent, const std::string& utf8, Entry entry);
 
     IOrnDriver2* driver_;
@@ -64,6 +72,7 @@ private:
     std::string path_;
     HWND window_ = nullptr, tree_ = nullptr, panel_ = nullptr, page_ = nullptr;
     HWND add_ = nullptr, apply_ = nullptr, reload_ = nullptr, save_ = nullptr, status_ = nullptr;
+    HWND watchButton_ = nullptr;
     std::vector<Entry> entries_;
     std::vector<HTREEITEM> handles_;
     int shown_ = -1;  // entry whose page is embedded
@@ -72,6 +81,10 @@ private:
     std::unique_ptr<ConfigElement> element_;
     OwnedPropertyList parentList_;
     OwnedPropertyList ownList_;
+    // Watches the station as edited here, unsaved changes included; an applied
+    // change starts it again on the new station.
+    ValueWatch watch_;
+    int handlerDepth_ = 0;  // window procedures of this window on the stack
 };
 
 // The window mode of the host: runs until the window is closed. Exit code as the program's.

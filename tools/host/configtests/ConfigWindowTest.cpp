@@ -6,62 +6,23 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 
+#include "config/win/NodeList.h"
 #include "support/DialogFonts.h"
 #include "support/PageDriving.h"
-#include "support/Screenshot.h"
 #include "support/SerialPorts.h"
-#include "tools/host/config/ConfigWindow.h"
-#include "config/win/NodeList.h"
 #include "tools/host/config/StationWriter.h"
+#include "tools/host/configtests/ConfigFixture.h"
 #include "tools/host/core/Options.h"
-#include "tools/host/win/DriverModule.h"
 #include "tools/host/win/HostRun.h"
 
 namespace {
 
 using namespace tervex::host;
 using namespace testing_host;
-
-std::wstring W(const char* utf8) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out.data(), n);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
-
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + name;
-}
-
-void Picture(HWND window, const char* file) {
-    if (!ScreenshotsAvailable()) return;
-    std::string error;
-    EXPECT_TRUE(SaveClientPng(window, file, error)) << error;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // key=value fields of the results file's "item" line for this item.
 std::map<std::string, std::string> ItemResult(const std::string& results, const std::string& fullName) {
@@ -81,58 +42,16 @@ std::map<std::string, std::string> ItemResult(const std::string& results, const 
     return {};
 }
 
-class ConfigWindowTest : public ::testing::Test {
-protected:
-    void Select(const std::wstring& text) {
-        const HTREEITEM entry = window->FindEntry(text);
-        ASSERT_NE(entry, nullptr) << "no tree entry for the text";
-        TreeView_SelectItem(window->Tree(), entry);
-        Pump();
-        ASSERT_NE(window->Page(), nullptr);
-    }
-    std::vector<HWND> Stops(size_t expected) {
-        std::vector<HWND> stops = TabStops(window->Page());
-        EXPECT_EQ(stops.size(), expected);
-        stops.resize(expected, nullptr);
-        return stops;
-    }
-    void AddItem(const std::wstring& name, const std::wstring& address, const std::wstring& type, const wchar_t* bit) {
-        Select(W("Новая переменная"));
-        // name, description, scan rate, address, memory area, type, read, write, bit
-        const std::vector<HWND> c = Stops(9);
-        Retype(c[0], name);
-        ASSERT_TRUE(Choose(c[5], type));
-        Retype(c[3], address);
-        if (bit) Retype(c[8], bit);
-        EXPECT_TRUE(IsWindowEnabled(window->AddButton()));
-        Click(window->AddButton());
-        Pump();
-    }
-
-    DriverModule module;
-    HostServer server;
-    std::unique_ptr<ConfigWindow> window;
-};
+using ConfigWindowTest = ConfigWindowFixture;
 
 TEST_F(ConfigWindowTest, BuildsAStationOnThePagesThatThePollingModeServes) {
     ASSERT_TRUE(SetSerialPorts({L"COM1", L"COM2"}));
     AddDialogFonts();
     const std::string path = TempPath("tervex-configure-test.station");
+    WriteAll(path, "[port COM1]\ntype = simulator\ncontroller = 1:framing=RTU:mem=RAM 0x10 2A 34 12 05\n");
     {
-        std::ofstream start(path, std::ios::binary | std::ios::trunc);
-        start << "[port COM1]\ntype = simulator\ncontroller = 1:framing=RTU:mem=RAM 0x10 2A 34 12 05\n";
-    }
-    std::string error;
-    {
-        ASSERT_TRUE(module.Load(TERVEX_DLL_PATH, error)) << error;
-        tervex::ShortString name{}, description{}, third{};
-        IOrnPortClient* client = nullptr;
-        module.Driver()->Initialize(&server, nullptr, &name, &description, &third, &client);
-        if (client) client->Release();
-        StationResult loaded = LoadStationForEditing(path);
-        ASSERT_TRUE(loaded.errors.empty()) << loaded.errors[0].ToString();
-        window = std::make_unique<ConfigWindow>(module.Driver(), server, std::move(loaded.station), path);
-        ASSERT_TRUE(window->Create(error)) << error << " (window tests need a display: run under xvfb-run)";
+        Open(path);
+        if (HasFatalFailure()) return;
 
         // A node on COM1.
         Select(W("Новый узел"));
@@ -140,7 +59,7 @@ TEST_F(ConfigWindowTest, BuildsAStationOnThePagesThatThePollingModeServes) {
         EXPECT_FALSE(IsWindowEnabled(window->ApplyButton()));
         // name, description, scan rate, address, port, protocol, passwords, byte order
         std::vector<HWND> node = Stops(9);
-        Retype(node[0], L"");
+        Retype(node[0], std::wstring());
         EXPECT_FALSE(IsWindowEnabled(window->AddButton())) << "an empty name cannot be added";
         Retype(node[0], L"Boiler");
         EXPECT_TRUE(IsWindowEnabled(window->AddButton()));
@@ -170,9 +89,17 @@ TEST_F(ConfigWindowTest, BuildsAStationOnThePagesThatThePollingModeServes) {
         }
 
         // Three items through the item page.
-        AddItem(L"Level", L"10", L"Byte", nullptr);
-        AddItem(L"Flow", L"11", L"Word", nullptr);
-        AddItem(L"Pump", L"13", L"Boolean", L"2");
+        struct NewItem {
+            const wchar_t* name;
+            const wchar_t* address;
+            const wchar_t* type;
+            const wchar_t* bit;
+        };
+        for (const NewItem& n : {NewItem{L"Level", L"10", L"Byte", nullptr}, NewItem{L"Flow", L"11", L"Word", nullptr},
+                                 NewItem{L"Pump", L"13", L"Boolean", L"2"}}) {
+            Select(W("Новая переменная"));
+            AddItem(n.name, n.address, n.type, n.bit);
+        }
         Picture(window->hwnd(), "configure-new-item-page.png");
         ASSERT_EQ(window->Model().nodes[0].items.size(), 3u);
         EXPECT_NE(window->FindEntry(L"Flow  (Word)"), nullptr);

@@ -33,10 +33,11 @@ void HostRun::Event(const std::string& text) const {
 void HostRun::PrintBanner(const std::string& driverName, const std::string& description) const {
     std::string text = "Tervex reference host\n";
     text += "  driver    " + driverName + " (" + description + "), " + options_.dll + "\n";
-    text += "  station   " + station_.file + ": " + std::to_string(station_.ports.size()) + " port(s), " +
-            std::to_string(station_.nodes.size()) + " node(s), " + std::to_string(station_.ItemCount()) + " item(s)\n";
+    const Station& station = poller_.Model();
+    text += "  station   " + station.file + ": " + std::to_string(station.ports.size()) + " port(s), " +
+            std::to_string(station.nodes.size()) + " node(s), " + std::to_string(station.ItemCount()) + " item(s)\n";
     std::string settings;
-    for (const auto& [name, value] : station_.settings) settings += (settings.empty() ? "" : ", ") + name + " = " + value;
+    for (const auto& [name, value] : station.settings) settings += (settings.empty() ? "" : ", ") + name + " = " + value;
     text += "  settings  " + (settings.empty() ? std::string("the driver's own") : settings) + "\n";
     text += "  run       " + Seconds(options_.durationMs) +
             (options_.refreshMs > 0 ? ", table every " + Seconds(options_.refreshMs) : std::string(", table at the end")) +
@@ -55,27 +56,25 @@ void HostRun::PrintTable(int64_t nowMs) const {
     table.AddColumn("Time");
     table.AddColumn("Result");
     table.AddColumn("Reads ok/bad", TextTable::Align::Right);
-    for (const auto& item : items_) {
-        const bool shown = item->reported;
-        table.AddRow({item->fullName, DataTypeName(item->config->typeCode), item->where,
-                      shown ? DisplayValue(item->value.ref()) : (item->config->readable ? "" : "(not read)"),
-                      shown ? QualityText(item->quality) : "", shown ? LocalTimeText(item->stamp) : "",
-                      shown ? ResultText(item->result) : "",
-                      std::to_string(item->stats.readsOk) + "/" + std::to_string(item->stats.readsBad)});
+    for (const auto& item : poller_.Items()) {
+        const ItemCells cells = ShownCells(*item);
+        table.AddRow({item->fullName, DataTypeName(item->config->typeCode), item->where, cells.value, cells.quality,
+                      cells.time, cells.result, cells.reads});
     }
     Print("\n-- " + Seconds(nowMs) + " " + std::string(60, '-') + "\n" + table.Render() + "\n");
 }
 
 void HostRun::PrintSummary() const {
     std::vector<ItemStats> items;
-    for (const auto& item : items_) {
+    for (const auto& item : poller_.Items()) {
         ItemStats stats = item->stats;
-        if (item->scheduleIndex) stats.overruns = schedule_.Overruns(*item->scheduleIndex);
+        stats.overruns = poller_.Overruns(*item);
         items.push_back(stats);
     }
     std::vector<NodeStats> nodes;
-    for (const auto& node : nodes_) nodes.push_back(node->stats);
-    std::string text = "Summary after " + Seconds(NowMs()) + "\n\n" + RenderSummary(items, nodes, hub_.Stats());
+    for (const auto& node : poller_.Nodes()) nodes.push_back(node->stats);
+    std::string text =
+        "Summary after " + Seconds(NowMs()) + "\n\n" + RenderSummary(items, nodes, poller_.PortStatistics());
     int64_t traced = 0;
     for (const std::string& line : log_) traced += line.find(" Tx: ") != std::string::npos ? 1 : 0;
     text += "\nThe driver logged " + std::to_string(log_.size()) + " line(s), " + std::to_string(traced) +
@@ -90,7 +89,8 @@ bool HostRun::WriteResults() const {
         Print("tervex-host: cannot write " + options_.results + "\n");
         return false;
     }
-    for (const auto& item : items_) {
+    const auto& items = poller_.Items();
+    for (const auto& item : items) {
         const ItemStats& s = item->stats;
         out << "item\t" << item->fullName << "\ttype=" << item->config->typeCode
             << "\tvalue=" << (item->reported ? MachineValue(item->value.ref()) : "-")
@@ -99,22 +99,22 @@ bool HostRun::WriteResults() const {
             << "\twrites_ok=" << s.writesOk << "\twrites_bad=" << s.writesBad << "\tframes=" << s.frames
             << "\tshared=" << s.sharedReads << "\n";
     }
-    for (const auto& job : writes_) {
-        out << "write\t" << items_[job->item]->fullName << "\tdone=" << (job->done ? 1 : 0)
+    for (const auto& job : poller_.Writes()) {
+        out << "write\t" << items[job->item]->fullName << "\tdone=" << (job->done ? 1 : 0)
             << "\tresult=" << Hex32(job->result) << "\tquality=" << Hex16(job->state.state.quality) << "\n";
     }
-    for (const auto& node : nodes_) {
+    for (const auto& node : poller_.Nodes()) {
         const NodeStats& s = node->stats;
         out << "node\t" << s.name << "\tgood=" << s.good << "\tno_answer=" << s.noAnswer << "\tcrc=" << s.crcError
             << "\twrong=" << s.wrongAnswer << "\tfailed=" << s.failed << "\n";
     }
-    for (const PortStats& p : hub_.Stats()) {
+    for (const PortStats& p : poller_.PortStatistics()) {
         out << "port\t" << p.name.substr(0, p.name.find(' ')) << "\texchanges=" << p.exchanges << "\tanswers=" << p.answers
             << "\ttimeouts=" << p.timeouts << "\tincomplete=" << p.incomplete << "\tunexpected=" << p.unexpected
             << "\twrite_errors=" << p.writeFailures << "\ttx=" << p.txBytes << "\trx=" << p.rxBytes << "\n";
     }
     out << "host\tidle_calls=" << server_.idleCalls << "\tunexpected_calls=" << unexpectedCalls_
-        << "\titem_refs_after_clear=" << heldAfterClear_ << "\n";
+        << "\titem_refs_after_clear=" << poller_.HeldAfterClear() << "\n";
     for (const std::string& line : log_) out << "log\t" << line << "\n";
     return static_cast<bool>(out);
 }

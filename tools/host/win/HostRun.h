@@ -2,20 +2,16 @@
 // One run of the reference host: the driver loaded and initialised, the
 // station's settings applied, its ports opened, its items read at their scan
 // rates and the writes asked for sent, until the run's time is up.
-#include <chrono>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "plugin/PluginInterface.h"
 #include "tools/host/core/Options.h"
-#include "tools/host/core/Schedule.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/win/DriverModule.h"
 #include "tools/host/win/HostServer.h"
-#include "tools/host/win/PortHub.h"
-#include "tools/host/win/Runtime.h"
+#include "tools/host/win/StationPoller.h"
 
 namespace tervex::host {
 
@@ -34,17 +30,11 @@ private:
     bool LoadDriver();
     void ApplySettings();
     bool OpenPorts();
-    void BuildElements();
     bool PrepareWrites();
     void Loop();
-    void QueueWrites(int64_t nowMs);
-    void QueueReads(int64_t nowMs);
-    void FinishSyncTasks();
-    void OnComplete(size_t item, bool write, uint32_t handle, HRESULT result);
     void OnLog(const std::string& line);
     void Shutdown();
-    std::string PropertyText(int32_t id, const VARIANT& value);
-    int64_t NowMs() const;
+    int64_t NowMs() const { return poller_.NowMs(); }
 
     // Output (HostReport.cpp).
     void Print(const std::string& text) const;
@@ -55,20 +45,11 @@ private:
     bool WriteResults() const;
 
     Options options_;
-    Station station_;
-    std::string baseDir_;
-    std::chrono::steady_clock::time_point start_;
 
     // The host's objects outlive the driver library (declared before it).
     HostServer server_;
-    PortHub hub_;
-    std::vector<std::unique_ptr<NodeRuntime>> nodes_;
-    std::vector<std::unique_ptr<ItemRuntime>> items_;
-    std::vector<std::unique_ptr<WriteJob>> writes_;
+    StationPoller poller_;
     std::vector<std::string> log_;  // every line the driver logged, with its time
-    Schedule schedule_;
-    uint32_t nextHandle_ = 1;
-    long heldAfterClear_ = 0;
     long unexpectedCalls_ = 0;
 
     DriverModule module_;

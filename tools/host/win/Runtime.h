@@ -58,6 +58,17 @@ struct ItemRuntime {
     ItemStats stats;
 };
 
+// An item's last completed read as the tables show it; empty texts before the
+// first read ("(not read)" for an item that is never read).
+struct ItemCells {
+    std::string value;
+    std::string quality;
+    std::string time;    // local time of the stamp
+    std::string result;
+    std::string reads;   // "ok/bad"
+};
+ItemCells ShownCells(const ItemRuntime& item);
+
 struct WriteJob {
     size_t item = 0;
     WriteValue value;
