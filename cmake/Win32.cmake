@@ -56,7 +56,7 @@ tervex_precompile(WINDOWS GTEST TARGETS tervex_wine_support tervex_wine_unit ter
 # programs are left out of the default build to keep it short; the record layouts are
 # checked by the DLL's own compilation.
 if(NOT TERVEX_RUN_WINE_TESTS)
-  foreach(t tervex_wine_unit tervex_wine_dll tervex_host_wine_tests tervex_host_config_tests)
+  foreach(t tervex_wine_support tervex_wine_unit tervex_wine_dll tervex_host_wine_tests tervex_host_config_tests)
     if(TARGET ${t})
       set_target_properties(${t} PROPERTIES EXCLUDE_FROM_ALL ON)
     endif()
