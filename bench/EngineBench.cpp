@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "EngineBench.h"
 #include "EngineWorld.h"
 #include "ItemPlan.h"
 
@@ -25,8 +26,8 @@ void EngineCycle(benchmark::State& state, bool ascii) {
         auto world = std::make_unique<EngineWorld>();
         state.ResumeTiming();
 
-        for (tervex::EngineTask& task : tasks) {
-            world->engine.QueueTask(std::move(task));
+        for (const tervex::EngineTask& task : tasks) {
+            world->engine.QueueTask(task);
         }
         world->engine.Poll(0);
         exchanges = world->RunUntilEnded(options.items);
@@ -48,20 +49,27 @@ void EngineCycle(benchmark::State& state, bool ascii) {
     state.counters["wire_bytes"] = static_cast<double>(wireBytes);
 }
 
-void ScaleArgs(benchmark::internal::Benchmark* b) {
-    for (int64_t n : {1000, 3000, 10000, 30000, 100000}) {
-        b->Arg(n);
-    }
-    // Three repetitions: the report takes the best, as other work on the machine only adds.
-    b->Unit(benchmark::kMillisecond)->MinTime(0.5)->Repetitions(3);
-}
-
 }  // namespace
 
-BENCHMARK_CAPTURE(EngineCycle, RTU, false)->Apply(ScaleArgs);
-BENCHMARK_CAPTURE(EngineCycle, ASCII, true)->Apply(ScaleArgs);
+void RegisterEngineBenchmarks(int rounds) {
+    // The sizes take turns, round after round, and the report keeps each size's best
+    // round: a spell of other work on the machine then slows one round of every size
+    // rather than all rounds of one size.
+    for (int round = 0; round < rounds; ++round) {
+        for (const bool ascii : {false, true}) {
+            for (const int64_t n : {1000, 3000, 10000, 30000, 100000}) {
+                benchmark::RegisterBenchmark(ascii ? "EngineCycle/ASCII" : "EngineCycle/RTU", EngineCycle, ascii)
+                    ->Arg(n)
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(0.5);
+            }
+        }
+    }
+}
 
-// The device fake alone, per exchange: what the cycles above spend outside the engine.
+namespace {
+
+// The device fake alone, per exchange: what the cycles spend outside the engine.
 void DeviceAnswer(benchmark::State& state) {
     AnsweringDevice device;
     const uint8_t request[] = {0x01, 0xD0, 0x05, 0xBD, 0xC3};
@@ -73,5 +81,7 @@ void DeviceAnswer(benchmark::State& state) {
     }
 }
 BENCHMARK(DeviceAnswer);
+
+}  // namespace
 
 }  // namespace bench

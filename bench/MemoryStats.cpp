@@ -40,9 +40,9 @@ HeldBytes MeasureHeld(bool oneItemPerFrame, int64_t items) {
     StartCounting();
     const int64_t base = Counters().liveBytes;
     {
-        // The host's copies, counted: their texts move into the engine's records.
+        // The host's copies, counted: the engine keeps their node texts once per node.
         std::vector<tervex::EngineTask> tasks = plan;
-        for (tervex::EngineTask& task : tasks) world->engine.QueueTask(std::move(task));
+        for (const tervex::EngineTask& task : tasks) world->engine.QueueTask(task);
     }
     const int64_t queued = Counters().liveBytes - base;
     world->engine.Poll(0);
@@ -73,7 +73,7 @@ PeakMemory MeasurePeak(int64_t items) {
         std::vector<tervex::EngineTask> tasks = plan.tasks;
         peak.hostTaskBytes = Counters().liveBytes;
         auto world = std::make_unique<EngineWorld>();
-        for (tervex::EngineTask& task : tasks) world->engine.QueueTask(std::move(task));
+        for (const tervex::EngineTask& task : tasks) world->engine.QueueTask(task);
         world->engine.Poll(0);
         world->RunUntilEnded(items);
         peak.heapPeakBytes = Counters().peakBytes;
@@ -91,7 +91,7 @@ double AllocationsPerItem(int64_t items, bool ascii) {
     std::vector<tervex::EngineTask> tasks = plan.tasks;
     auto world = std::make_unique<EngineWorld>();
     StartCounting();
-    for (tervex::EngineTask& task : tasks) world->engine.QueueTask(std::move(task));
+    for (const tervex::EngineTask& task : tasks) world->engine.QueueTask(task);
     world->engine.Poll(0);
     world->RunUntilEnded(items);
     const int64_t allocations = Counters().allocations;

@@ -130,7 +130,8 @@ void EngineSection(std::ostream& out, const ReportInput& in) {
            "32 controllers, mixed types (Byte, ShortInteger, Word, SmallInteger, Integer, String, Array of "
            "Byte, Boolean) and all six areas; reads come in clusters of one to seven items inside distinct "
            "8-byte blocks and a tenth of the items are writes, so the structure per item is the same at every "
-           "size. CPU time is the benchmark thread's, the best of three repetitions; the device fake is "
+           "size. CPU time is the benchmark thread's, the best of five rounds in which the sizes take turns; "
+           "the device fake is "
            "included (its cost is shown below).\n\n";
     const double deviceNs = [&] {
         const Measured* device = Find(in.runs, "DeviceAnswer");
@@ -325,7 +326,8 @@ void MemorySection(std::ostream& out, const ReportInput& in) {
     out << "## Memory\n\n"
            "Heap bytes held, counted by a replacement of the global `operator new` in the benchmark program "
            "(usable size of each block, so allocator rounding is included, its headers not). Nodes use the "
-           "byte order text \"Младшим байтом вперед\", which is stored with each task.\n\n"
+           "byte order text \"Младшим байтом вперед\"; the engine keeps one parameter record per node, "
+           "shared by its tasks.\n\n"
            "| Item set | Tasks | Requests after Poll | Per queued task | Per task after Poll | Added per request |\n"
            "|---|---:|---:|---:|---:|---:|\n";
     auto row = [&](const char* label, const HeldBytes& h) {

@@ -121,7 +121,7 @@ RunResult RunOnSimulator(std::vector<tervex::sim::LineConfig> configs, std::vect
     tervex::PollEngine engine(clock, ports, server, sink, settings);
 
     const auto count = static_cast<int64_t>(tasks.size());
-    for (auto& task : tasks) engine.QueueTask(std::move(task));
+    for (const auto& task : tasks) engine.QueueTask(task);
     engine.Poll(0);
     while (sink.finished < count) {
         bool any = false;

@@ -14,11 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "EngineBench.h"
 #include "Machine.h"
 #include "MemoryStats.h"
 #include "PeerBench.h"
 #include "Report.h"
 #include "WireStats.h"
+
+namespace {
+
+constexpr int kEngineRounds = 5;  // turns of every engine cycle size; the best counts
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::string reportPath;
@@ -41,6 +48,7 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
 
+    bench::RegisterEngineBenchmarks(kEngineRounds);
     bench::RegisterPeerBenchmarks(peerRounds);
     bench::ReportInput input;
     input.started = bench::NowUtc();

@@ -141,8 +141,8 @@ void TaskLedger::TaskFinished(void* context, const Completion& c) {
     if (!IsDefinedPair(c.result, c.quality)) {
         Fail("undefined result/quality pair " + std::to_string(c.result) + "/" + std::to_string(c.quality));
     }
-    // The task record may be missing (a task that could not even be kept), never wrong.
-    if ((c.task != nullptr && c.task->context != context) || c.kind != entry.kind) {
+    // The node may be missing (a task that could not even be kept), never another's.
+    if ((c.node != nullptr && PollPort(*c.node) != entry.port) || c.kind != entry.kind) {
         Fail("a completion that does not describe its own task");
     }
     if (c.value != nullptr || c.valueBytes != nullptr) {

@@ -145,9 +145,9 @@ private:
         if (!state) return;
         state->timestamp = ToFileTime(c.timestamp);
         state->quality = c.quality;
-        if (c.valueBytes && c.task) {
-            const OleVariant value = BytesToVariant(c.valueBytes, c.valueByteCount, c.task->item.typeCode,
-                                                    BitNumber(c.task->item), c.task->node.byteOrder);
+        if (c.valueBytes && c.node) {
+            const OleVariant value =
+                BytesToVariant(c.valueBytes, c.valueByteCount, c.typeCode, c.bitNumber, c.node->byteOrder);
             StoreItemValue(&state->value, value.ref());
         }
     }
@@ -193,7 +193,7 @@ void EngineAdapter::QueueTask(const TTaskDef& task) {
     } catch (...) {
         t.node.comPort.reset();
     }
-    FEngine->QueueTask(std::move(t));
+    FEngine->QueueTask(t);
 }
 
 void EngineAdapter::Poll(int32_t priority) { FEngine->Poll(static_cast<uint32_t>(priority)); }

@@ -70,7 +70,12 @@ struct TransferReport {
 
 struct Completion {
     TaskKind kind = TaskKind::AsyncRead;
-    const EngineTask* task = nullptr;  // the task as it was queued
+    // The task's node parameters as queued (shared by the tasks of that node, valid for
+    // the call) and its item's data type and bit number (0..7); no node for a task that
+    // could not even be kept.
+    const NodeParams* node = nullptr;
+    int32_t typeCode = 17;
+    uint8_t bitNumber = 0;
     uint32_t result = kResultFail;
     uint16_t quality = kQualityBad;
     Timestamp timestamp;

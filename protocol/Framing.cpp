@@ -18,25 +18,27 @@ class Rtu final : public Framing {
 public:
     const char* Name() const override { return kProtocolRtu; }
 
-    std::vector<uint8_t> EncodeRequest(const std::vector<uint8_t>& binary) const override { return binary; }
+    std::vector<uint8_t> EncodeRequest(const uint8_t* binary, size_t count) const override {
+        return std::vector<uint8_t>(binary, binary + count);
+    }
 
     bool IsFrameComplete(const uint8_t* data, size_t count) const override {
         return HasValidCrc16(data, count);
     }
 
-    std::string Trace(const uint8_t* data, size_t count) const override {
-        std::string text;
+    void AppendTrace(std::string& text, const uint8_t* data, size_t count) const override {
         if (data == nullptr) {
-            return text;
+            return;
         }
-        text.reserve(count * 3);
+        const size_t at = text.size();
+        text.resize(at + count * 3);
+        char* out = &text[at];
         for (size_t i = 0; i < count; ++i) {
             const auto pair = ByteToHexPair(data[i]);
-            text += pair.first;
-            text += pair.second;
-            text += ' ';
+            *out++ = pair.first;
+            *out++ = pair.second;
+            *out++ = ' ';
         }
-        return text;
     }
 
     bool IsWriteAcknowledged(const uint8_t* answer, size_t count, uint8_t device, uint8_t command) const override {
@@ -51,8 +53,8 @@ public:
     const char* Name() const override { return kProtocolAscii; }
 
     // "$", two hex characters per byte before the CRC, carriage return; no checksum.
-    std::vector<uint8_t> EncodeRequest(const std::vector<uint8_t>& binary) const override {
-        const size_t n = binary.size() < 2 ? 0 : binary.size() - 2;
+    std::vector<uint8_t> EncodeRequest(const uint8_t* binary, size_t count) const override {
+        const size_t n = count < 2 ? 0 : count - 2;
         std::vector<uint8_t> text;
         text.reserve(2 * n + 2);
         text.push_back(kRequestStart);
@@ -77,12 +79,11 @@ public:
         return false;
     }
 
-    std::string Trace(const uint8_t* data, size_t count) const override {
-        std::string text;
+    void AppendTrace(std::string& text, const uint8_t* data, size_t count) const override {
         if (data == nullptr) {
-            return text;
+            return;
         }
-        text.reserve(count + 3);  // one carriage return as a rule, shown as four characters
+        text.reserve(text.size() + count + 3);  // one carriage return as a rule, shown as four characters
         for (size_t i = 0; i < count; ++i) {
             if (data[i] == kCarriageReturn) {
                 text += "<CR>";
@@ -92,7 +93,6 @@ public:
                 text += static_cast<char>(data[i]);
             }
         }
-        return text;
     }
 
     // The ASCII acknowledgement carries only the device address.

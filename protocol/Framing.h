@@ -17,11 +17,19 @@ public:
     virtual ~Framing() = default;
     virtual const char* Name() const = 0;
     // The binary request, CRC included, as it goes on the line.
-    virtual std::vector<uint8_t> EncodeRequest(const std::vector<uint8_t>& binary) const = 0;
+    virtual std::vector<uint8_t> EncodeRequest(const uint8_t* binary, size_t count) const = 0;
+    std::vector<uint8_t> EncodeRequest(const std::vector<uint8_t>& binary) const {
+        return EncodeRequest(binary.data(), binary.size());
+    }
     // Whether the bytes received so far can be handed over as one answer.
     virtual bool IsFrameComplete(const uint8_t* data, size_t count) const = 0;
-    // Trace text of a frame, as the log shows it.
-    virtual std::string Trace(const uint8_t* data, size_t count) const = 0;
+    // Trace text of a frame, as the log shows it, appended to a line.
+    virtual void AppendTrace(std::string& line, const uint8_t* data, size_t count) const = 0;
+    std::string Trace(const uint8_t* data, size_t count) const {
+        std::string text;
+        AppendTrace(text, data, count);
+        return text;
+    }
     // Whether a binary answer (CRC included) acknowledges a write of this command.
     virtual bool IsWriteAcknowledged(const uint8_t* answer, size_t count, uint8_t device,
                                      uint8_t command) const = 0;

@@ -5,10 +5,10 @@
 //
 // Every entry point contains whatever is raised inside it, and the host may call back
 // into any of them from within the engine's calls to it (Idle, the port, the sink).
+#include <cstddef>
 #include <cstdint>
 #include <list>
-#include <memory>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,48 +16,22 @@
 #include "protocol/AsciiAssembler.h"
 #include "protocol/EngineHost.h"
 #include "protocol/EngineTask.h"
+#include "protocol/NodeTable.h"
 #include "protocol/PortTable.h"
 #include "protocol/RequestBuilder.h"
+#include "protocol/TaskList.h"
+#include "protocol/TaskPool.h"
 
 namespace tervex {
 
-// The ids of the frames a task waits on: at most its password frame and its data frame,
-// held in place, as the answer to every frame looks them up.
-class TaskRequestIds {
-public:
-    static constexpr size_t kCapacity = 2;
-    bool empty() const { return FCount == 0; }
-    size_t size() const { return FCount; }
-    void clear() { FCount = 0; }
-    void push_back(uint64_t id) {
-        if (FCount == kCapacity) {
-            throw std::length_error("a task waits on two frames at most");
-        }
-        FIds[FCount++] = id;
-    }
-    const uint64_t* begin() const { return FIds; }
-    const uint64_t* end() const { return FIds + FCount; }
-
-private:
-    uint64_t FIds[kCapacity] = {};
-    size_t FCount = 0;
+// The tasks one poll made active, in address order; they count as activated from the
+// last to the first, and a batch's tasks after those of every earlier batch. A batch
+// goes once none of its tasks is active any more.
+struct ActiveBatch {
+    std::vector<TaskRef> tasks;
+    size_t live = 0;  // tasks still active, and one more while the poll serves them
+    std::list<ActiveBatch>::iterator self;
 };
-
-struct EngineTaskState {
-    enum class Phase : uint8_t { New, Active, Ended };
-
-    EngineTask def;
-    uint16_t sortKey = 0;               // the item address, low 16 bits
-    // Read from the texts once, when the task is queued.
-    MemoryArea area = MemoryArea::None;
-    bool lsbFirst = false;
-    Phase phase = Phase::New;
-    uint64_t activation = 0;            // order of entry into the active list
-    std::list<std::shared_ptr<EngineTaskState>>::iterator activeEntry;  // while Active
-    TaskRequestIds requests;            // ids of the frames it waits on
-};
-
-using TaskPtr = std::shared_ptr<EngineTaskState>;
 
 class PollEngine : private ITickSource {
 public:
@@ -71,7 +45,8 @@ public:
     PollEngine(const PollEngine&) = delete;
     PollEngine& operator=(const PollEngine&) = delete;
 
-    void QueueTask(EngineTask task) noexcept;
+    // Keeps what it needs of the task; a node's parameters are copied once per node.
+    void QueueTask(const EngineTask& task) noexcept;
     // Serves the queued tasks; waits while synchronous tasks are open. Priority: low byte.
     void Poll(uint32_t priority) noexcept;
     void TimerTick() noexcept;
@@ -86,8 +61,9 @@ public:
 
     // Read-only views for diagnostics and tests.
     size_t NewTaskCount() const { return FNewTasks.size(); }
-    size_t ActiveTaskCount() const { return FActiveTasks.size(); }
+    size_t ActiveTaskCount() const { return FActiveCount; }
     size_t ActiveSyncTaskCount() const { return FActiveSync; }
+    size_t NodeRecordCount() const { return FNodes.Size(); }  // distinct node parameter sets held
     const TPortTable& Ports() const { return FPorts; }
     const AsciiAssembler& Assembler() const { return FAssembler; }
 
@@ -95,13 +71,21 @@ private:
     uint32_t TickCount() override;
 
     // Serving new tasks.
-    void Serve(std::vector<TaskPtr>& batch, uint8_t priority);
-    RequestPtr Enqueue(TComPort& port, uint16_t deviceIndex, uint8_t priority, std::vector<uint8_t> data,
+    struct BatchPlan;
+    void Serve(TaskList& batch, uint8_t priority);
+    void ServePlaced(BatchPlan& plan, ActiveBatch& batch, uint8_t priority);
+    RequestPtr Enqueue(TComPort& port, uint16_t deviceIndex, uint8_t priority, const std::vector<uint8_t>& data,
                        std::string protocol, uint8_t command, uint16_t startAddress);
-    void Link(const TaskPtr& task, const std::vector<RequestPtr>& requests);
-    void Activate(const TaskPtr& task);
-    void Deactivate(const TaskPtr& task);
-    void FinishUnserved(const TaskPtr& task);
+    void Link(uint32_t slot, const RequestPtr* requests, size_t count);
+    std::optional<DataFrame> FrameOf(const TaskRecord& task) const;
+    void Activate(uint32_t slot, ActiveBatch& batch);
+    void Deactivate(uint32_t slot);
+    void Release(ActiveBatch& batch) noexcept;  // one task or server fewer
+    // Every active task, the latest activated first.
+    template <class Visit>
+    void ForEachActive(Visit visit);
+    void FinishUnserved(const TaskRecord& task);   // a task that never reached the pool
+    void FinishUnserved(uint32_t slot);
     void WaitForSyncTasks();
 
     // Exchanges.
@@ -110,16 +94,19 @@ private:
     void TimeoutPhase(const std::vector<PortPtr>& ports);
     void Receive(const PortPtr& port, uint8_t portNo, const uint8_t* data, int32_t count);
     bool ProcessAnswer(const PortPtr& port, const RequestPtr& request, const std::vector<uint8_t>& answer);
-    std::vector<TaskPtr> WaitersOf(const TRequest& request) const;
-    bool HasWaiters(const TRequest& request) const;  // WaitersOf would not be empty
-    void FinishServed(const TaskPtr& task, const TRequest& request, const TDeviceStatus* device,
+    // The task a request names, if it is active and still waits on that request.
+    TaskRecord* WaitingTask(TaskRef ref, const TRequest& request);
+    bool HasWaiters(const TRequest& request);
+    void FinishServed(uint32_t slot, const TRequest& request, const TDeviceStatus* device,
                       const std::vector<uint8_t>& answer, bool accepted, bool& first);
 
-    // Contained calls out.
+    // Contained calls out. A placed task keeps its record until Forget, after its ending call.
+    Completion UnservedCompletion(const TaskRecord& task) const;
     void Log(const std::string& line);
-    void Finish(const TaskPtr& task, const Completion& completion);
-    void Stamp(const TaskPtr& task, uint16_t quality, const Timestamp* timestamp);
-    void Drop(const TaskPtr& task);
+    void Finish(void* context, const Completion& completion);
+    void Stamp(void* context, uint16_t quality, const Timestamp* timestamp);
+    void Drop(void* context);
+    void Forget(uint32_t slot) noexcept;
 
     IEngineClock& FClock;
     IHostPort& FHostPort;
@@ -127,10 +114,13 @@ private:
     ICompletionSink& FSink;
     const DriverSettings& FSettings;
 
-    std::vector<TaskPtr> FNewTasks;
-    std::list<TaskPtr> FActiveTasks;  // in order of activation
+    TaskList FNewTasks;                 // in order of queuing
+    NodeTable FNodes;
+    TaskPool FTasks;                    // tasks being served or active
+    std::list<ActiveBatch> FActive;     // oldest first
+    size_t FActiveCount = 0;
     size_t FActiveSync = 0;
-    uint64_t FActivations = 0;
+    uint64_t FEndings = 0;              // counts every task that ended or left its place
     uint64_t FRequestIds = 0;
     TPortTable FPorts;
     AsciiAssembler FAssembler;

@@ -1,6 +1,8 @@
 // The exchange side of the poll cycle: the transmit step, reception, and the processing
 // of an answer or a silence that finishes the tasks waiting on a request.
-#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "protocol/AnswerJudge.h"
 #include "protocol/Crc16.h"
@@ -20,6 +22,24 @@ constexpr uint8_t kPasswordReset = 0xFF;
 // A device address as answers are judged: outside 0..255 it counts as 0.
 uint8_t AnswerDeviceAddress(int64_t address) {
     return address >= 0 && address <= 255 ? static_cast<uint8_t>(address) : 0;
+}
+
+// Asks for a request, and the counts kept in front of it, to be brought near before its
+// turn: a poll's requests lie far apart in memory by the time they are sent.
+void PrefetchRequest(const TRequest& request) {
+    const uintptr_t from = reinterpret_cast<uintptr_t>(&request) - 32;
+    for (uintptr_t at = from; at <= from + sizeof(TRequest); at += 64) {
+        __builtin_prefetch(reinterpret_cast<const void*>(at));
+    }
+}
+
+// "COM1 Tx: " and the frame's trace text, built in one piece.
+std::string FrameLine(uint8_t portNo, const char* marker, const uint8_t* data, size_t count, const Framing& framing) {
+    std::string line = ComPortName(portNo);
+    line.reserve(line.size() + 5 + 3 * count);
+    line += marker;
+    framing.AppendTrace(line, data, count);
+    return line;
 }
 
 }  // namespace
@@ -124,19 +144,23 @@ void PollEngine::SendPhase(const std::vector<PortPtr>& ports) {
             device->LastSendTime = now;
             device->LastSendTick = nowMs;
             device->HasSent = true;
+            // While the answer is awaited: the tasks it finishes, and the next request.
+            FTasks.Prefetch(head->Waiters);
+            if (const TRequest* next = port->Queue.AfterHead()) {
+                PrefetchRequest(*next);
+            }
             uint8_t written = 1;
             try {
                 written = FHostPort.WritePort(port->PortNo, head->Data.data(), head->Size());
             } catch (...) {
                 written = 1;
             }
-            const std::string name = ComPortName(port->PortNo);
             if (written == 0) {
                 device->LastResult = 0;
-                Log(name + " Tx: " + FrameToText(head->Data.data(), head->Data.size(), head->Protocol));
+                Log(FrameLine(port->PortNo, " Tx: ", head->Data.data(), head->Data.size(), FramingFor(head->Protocol)));
             } else {
                 device->LastResult = kWriteFailed;
-                Log(name + ": Ошибка при записи в порт");
+                Log(ComPortName(port->PortNo) + ": Ошибка при записи в порт");
             }
         } catch (...) {
         }
@@ -173,8 +197,8 @@ void PollEngine::Receive(const PortPtr& port, uint8_t portNo, const uint8_t* dat
     const RequestPtr head = port && !port->Detached ? port->Queue.Head() : nullptr;
     const bool received = data != nullptr && count > 0;
     if (received) {
-        const std::string protocol = head ? head->Protocol : std::string(kProtocolRtu);
-        Log(ComPortName(portNo) + " Rx: " + FrameToText(data, static_cast<size_t>(count), protocol));
+        const Framing& framing = head ? FramingFor(head->Protocol) : RtuFraming();
+        Log(FrameLine(portNo, " Rx: ", data, static_cast<size_t>(count), framing));
     }
     if (!head || head->State != kRequestAwaiting) {
         if (received) {
@@ -213,6 +237,10 @@ void PollEngine::Receive(const PortPtr& port, uint8_t portNo, const uint8_t* dat
     }
     if (finished) {
         port->Queue.Remove(head);
+        // The next head's tasks, for the send step that is to come.
+        if (const RequestPtr next = port->Queue.Head()) {
+            FTasks.Prefetch(next->Waiters);
+        }
     } else {
         head->State = kRequestQueued;
     }
@@ -256,58 +284,48 @@ bool PollEngine::ProcessAnswer(const PortPtr& port, const RequestPtr& request, c
         }
     }
 
+    // The waiters in the order they were linked: the task that opened the frame, then
+    // the later ones in address order. The active list holds a batch the other way
+    // round, so this is the order in which a walk of that list from its end meets them.
+    // Each is looked up again after every call to the host.
     bool first = true;
-    for (const TaskPtr& task : WaitersOf(*request)) {
-        if (task->phase != EngineTaskState::Phase::Active) {
-            continue;  // ended from within an earlier completion
+    const TaskRefs& waiters = request->Waiters;
+    for (size_t k = 0; k < waiters.size(); ++k) {
+        const TaskRef ref = waiters[k];
+        TaskRecord* task = WaitingTask(ref, *request);
+        if (task == nullptr) {
+            continue;  // ended (perhaps from within an earlier completion), or moved on
         }
         if (accepted && IsPasswordCommand(request->Command)) {
             const Timestamp now = Timestamp::Now();
-            Stamp(task, kQualityBad, &now);  // still waits for its data frame
+            Stamp(task->context, kQualityBad, &now);  // still waits for its data frame
             continue;
         }
-        FinishServed(task, *request, device, answer, accepted, first);
+        FinishServed(ref.slot, *request, device, answer, accepted, first);
     }
     return true;
 }
 
-namespace {
-
-bool Waits(const EngineTaskState* task, const TRequest& request) {
-    return task != nullptr && task->phase == EngineTaskState::Phase::Active &&
-           std::find(task->requests.begin(), task->requests.end(), request.Id) != task->requests.end();
+TaskRecord* PollEngine::WaitingTask(TaskRef ref, const TRequest& request) {
+    TaskRecord* task = FTasks.Find(ref);
+    return task != nullptr && task->phase == TaskRecord::Phase::Active && task->requests.Holds(request.Id) ? task
+                                                                                                          : nullptr;
 }
 
-}  // namespace
-
-bool PollEngine::HasWaiters(const TRequest& request) const {
-    for (const auto& waiter : request.Waiters) {
-        if (Waits(waiter.lock().get(), request)) {
+bool PollEngine::HasWaiters(const TRequest& request) {
+    for (size_t k = 0; k < request.Waiters.size(); ++k) {
+        if (WaitingTask(request.Waiters[k], request) != nullptr) {
             return true;
         }
     }
     return false;
 }
 
-std::vector<TaskPtr> PollEngine::WaitersOf(const TRequest& request) const {
-    std::vector<TaskPtr> tasks;
-    for (const auto& waiter : request.Waiters) {
-        TaskPtr task = waiter.lock();
-        if (Waits(task.get(), request)) {
-            tasks.push_back(std::move(task));
-        }
-    }
-    // Latest activated first, as a walk of the active list from its end would meet them.
-    std::sort(tasks.begin(), tasks.end(),
-              [](const TaskPtr& a, const TaskPtr& b) { return a->activation > b->activation; });
-    tasks.erase(std::unique(tasks.begin(), tasks.end()), tasks.end());
-    return tasks;
-}
-
-void PollEngine::FinishServed(const TaskPtr& task, const TRequest& request, const TDeviceStatus* device,
+void PollEngine::FinishServed(uint32_t slot, const TRequest& request, const TDeviceStatus* device,
                               const std::vector<uint8_t>& answer, bool accepted, bool& first) {
-    Deactivate(task);
-    const EngineTask& def = task->def;
+    Deactivate(slot);
+    const TaskRecord& task = FTasks[slot];
+    const EngineNode& node = FNodes[task.node];
 
     AnswerFacts facts;
     facts.data = answer.empty() ? nullptr : answer.data();
@@ -316,15 +334,17 @@ void PollEngine::FinishServed(const TaskPtr& task, const TRequest& request, cons
     facts.deviceLastResult = device != nullptr ? device->LastResult : 0;
     facts.framing = &FramingFor(request.Protocol);
     facts.command = request.Command;
-    facts.isRead = IsReadKind(def.kind);
-    facts.area = task->area;
-    facts.deviceAddress = AnswerDeviceAddress(def.node.deviceAddress);
+    facts.isRead = IsReadKind(task.kind);
+    facts.area = task.area;
+    facts.deviceAddress = node.answerDevice;
     const AnswerOutcome outcome = JudgeAnswer(facts);
     const OutcomeCodes codes = CodesOf(outcome);
 
     Completion completion;
-    completion.kind = def.kind;
-    completion.task = &def;
+    completion.kind = task.kind;
+    completion.node = &node.params;
+    completion.typeCode = task.typeCode;
+    completion.bitNumber = task.bitNumber;
     completion.result = codes.result;
     completion.quality = codes.quality;
     completion.timestamp = Timestamp::Now();
@@ -334,10 +354,9 @@ void PollEngine::FinishServed(const TaskPtr& task, const TRequest& request, cons
     }
     TValue value;
     if (outcome == AnswerOutcome::Good && facts.isRead) {
-        const int offset = ReadAnswerOffset(def.item.address, request.StartAddress);
+        const int offset = ReadAnswerOffset(task.AnswerAddress(), request.StartAddress);
         try {
-            value = DecodeValue(answer.data() + offset, 9 - offset, def.item.typeCode, BitNumber(def.item),
-                                task->lsbFirst);
+            value = DecodeValue(answer.data() + offset, 9 - offset, task.typeCode, task.bitNumber, node.lsbFirst);
             completion.value = &value;
             completion.valueBytes = answer.data() + offset;
             completion.valueByteCount = 9 - offset;
@@ -355,7 +374,10 @@ void PollEngine::FinishServed(const TaskPtr& task, const TRequest& request, cons
         completion.transfer.first = first;
         first = false;
     }
-    Finish(task, completion);
+    // The host may change anything in the call; the task's place stays its own until
+    // Forget, as only its own ending releases it.
+    Finish(task.context, completion);
+    Forget(slot);
 }
 
 }  // namespace tervex

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "protocol/BlockStore.h"
 #include "protocol/RequestQueue.h"
 
 namespace tervex {
@@ -32,13 +33,15 @@ struct TDeviceStatus {
 };
 
 struct TComPort {
-    explicit TComPort(uint8_t portNo) : PortNo(portNo) {}
+    explicit TComPort(uint8_t portNo) : PortNo(portNo), RequestStore(std::make_shared<BlockStore>()) {}
 
     uint8_t PortNo;
     // A deque: devices are only ever appended, and references to them stay valid.
     std::deque<TDeviceStatus> Devices;
     RequestQueue Queue;
     bool Detached = false;           // dropped from the table while still in use
+    // Where the port's requests are made: side by side, in the order they are queued.
+    std::shared_ptr<BlockStore> RequestStore;
 
     TDeviceStatus* Device(uint16_t index) { return index < Devices.size() ? &Devices[index] : nullptr; }
     uint16_t FindOrCreateDevice(uint16_t address);

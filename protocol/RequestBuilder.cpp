@@ -1,5 +1,7 @@
 #include "protocol/RequestBuilder.h"
 
+#include <string_view>
+
 #include "config/ItemParams.h"
 #include "protocol/Crc16.h"
 #include "protocol/Framing.h"
@@ -38,23 +40,19 @@ uint8_t WriteCommand(MemoryArea area) {
     return 0;
 }
 
-// RAM and CLOCK take the low address byte only; the others high byte first.
-void AppendAddress(std::vector<uint8_t>& frame, MemoryArea area, uint16_t address) {
-    if (area != MemoryArea::Ram && area != MemoryArea::Clock) {
-        frame.push_back(static_cast<uint8_t>(address >> 8));
-    }
-    frame.push_back(static_cast<uint8_t>(address & 0xFF));
-}
-
 }  // namespace
 
 MemoryArea MemoryAreaFromText(const std::string& text) {
-    if (text == kAreaRam) return MemoryArea::Ram;
-    if (text == kAreaClock) return MemoryArea::Clock;
-    if (text == kAreaEeprom) return MemoryArea::Eeprom;
-    if (text == kAreaFram) return MemoryArea::Fram;
-    if (text == kAreaXram) return MemoryArea::Xram;
-    if (text == kAreaFlash) return MemoryArea::Flash;
+    // The texts' lengths are taken once; most comparisons then end at the length.
+    static const std::string_view texts[] = {kAreaRam, kAreaClock, kAreaEeprom, kAreaFram, kAreaXram, kAreaFlash};
+    static const MemoryArea areas[] = {MemoryArea::Ram,  MemoryArea::Clock, MemoryArea::Eeprom,
+                                       MemoryArea::Fram, MemoryArea::Xram,  MemoryArea::Flash};
+    const std::string_view given(text);
+    for (size_t i = 0; i < sizeof areas / sizeof areas[0]; ++i) {
+        if (given == texts[i]) {
+            return areas[i];
+        }
+    }
     return MemoryArea::None;
 }
 
@@ -69,40 +67,65 @@ std::optional<uint8_t> PollPort(const NodeParams& node) {
     return static_cast<uint8_t>(*node.comPort);
 }
 
-std::optional<DataFrame> BuildDataFrame(const EngineTask& task) {
-    const MemoryArea area = MemoryAreaFromText(task.item.memoryArea);
-    const uint16_t address = FrameAddress(task.item);
-    std::vector<uint8_t> frame{DeviceByte(task.node)};
-    if (IsReadKind(task.kind)) {
-        if (area == MemoryArea::None) {
+std::optional<DataFrame> BuildDataFrame(const DataFrameSpec& spec) {
+    // The longest frame, a write of 8 bytes above 255, takes 14 bytes.
+    uint8_t frame[16];
+    size_t size = 0;
+    frame[size++] = spec.device;
+    auto appendAddress = [&] {
+        // RAM and CLOCK take the low address byte only; the others high byte first.
+        if (spec.area != MemoryArea::Ram && spec.area != MemoryArea::Clock) {
+            frame[size++] = static_cast<uint8_t>(spec.address >> 8);
+        }
+        frame[size++] = static_cast<uint8_t>(spec.address & 0xFF);
+    };
+    if (IsReadKind(spec.kind)) {
+        if (spec.area == MemoryArea::None) {
             return std::nullopt;
         }
-        frame.push_back(ReadCommand(area));
-        AppendAddress(frame, area, address);
+        frame[size++] = ReadCommand(spec.area);
+        appendAddress();
     } else {
-        if (!IsWriteKind(task.kind) || !IsWritableArea(area) || !task.write.valid) {
+        if (!IsWriteKind(spec.kind) || !IsWritableArea(spec.area) || spec.write == nullptr || !spec.write->valid) {
             return std::nullopt;
         }
-        if (area == MemoryArea::Ram && task.item.typeCode == kTypeBoolean) {
-            frame.push_back(task.write.bitValue ? kCommandSetBits : kCommandClearBits);
-            frame.push_back(static_cast<uint8_t>(address & 0xFF));
-            frame.push_back(static_cast<uint8_t>(1u << BitNumber(task.item)));
+        if (spec.area == MemoryArea::Ram && spec.typeCode == kTypeBoolean) {
+            frame[size++] = spec.write->bitValue ? kCommandSetBits : kCommandClearBits;
+            frame[size++] = static_cast<uint8_t>(spec.address & 0xFF);
+            frame[size++] = static_cast<uint8_t>(1u << (spec.bitNumber & 7));
         } else {
-            frame.push_back(WriteCommand(area));
-            AppendAddress(frame, area, address);
-            const int size = DataTypeSize(task.item.typeCode);
-            frame.insert(frame.end(), task.write.bytes.begin(), task.write.bytes.begin() + size);
+            frame[size++] = WriteCommand(spec.area);
+            appendAddress();
+            const int valueSize = DataTypeSize(spec.typeCode);
+            for (int i = 0; i < valueSize && i < static_cast<int>(spec.write->bytes.size()); ++i) {
+                frame[size++] = spec.write->bytes[static_cast<size_t>(i)];
+            }
         }
     }
-    AppendCrc16(frame);
+    const uint16_t crc = CalcCrc16(frame, size);
+    frame[size++] = static_cast<uint8_t>(crc & 0xFF);
+    frame[size++] = static_cast<uint8_t>(crc >> 8);
 
     DataFrame result;
     result.command = frame[1];
-    result.startAddress = address;
-    const Framing& framing = FramingFor(task.node.protocol);
+    result.startAddress = spec.address;
+    const Framing& framing = spec.framing != nullptr ? *spec.framing : RtuFraming();
     result.protocol = framing.Name();
-    result.wire = framing.EncodeRequest(frame);
+    result.wire = framing.EncodeRequest(frame, size);
     return result;
+}
+
+std::optional<DataFrame> BuildDataFrame(const EngineTask& task) {
+    DataFrameSpec spec;
+    spec.kind = task.kind;
+    spec.area = MemoryAreaFromText(task.item.memoryArea);
+    spec.address = FrameAddress(task.item);
+    spec.typeCode = task.item.typeCode;
+    spec.bitNumber = BitNumber(task.item);
+    spec.device = DeviceByte(task.node);
+    spec.write = &task.write;
+    spec.framing = &FramingFor(task.node.protocol);
+    return BuildDataFrame(spec);
 }
 
 std::vector<uint8_t> BuildPasswordFrame(uint8_t device, uint8_t command, const std::string& passwordUtf8) {
@@ -117,8 +140,13 @@ std::vector<uint8_t> BuildPasswordFrame(uint8_t device, uint8_t command, const s
 
 std::optional<std::vector<uint8_t>> TakePasswordFrame(const EngineTask& task, TDeviceStatus& device,
                                                       uint64_t nowMs) {
-    const std::string& readPassword = task.node.readPassword;
-    const std::string& writePassword = task.node.writePassword;
+    return TakePasswordFrame(task.kind, task.node, device, nowMs);
+}
+
+std::optional<std::vector<uint8_t>> TakePasswordFrame(TaskKind kind, const NodeParams& node,
+                                                      TDeviceStatus& device, uint64_t nowMs) {
+    const std::string& readPassword = node.readPassword;
+    const std::string& writePassword = node.writePassword;
     if ((!readPassword.empty() || !writePassword.empty()) && !device.ReadPasswordPending &&
         !device.WritePasswordPending) {
         // Given passwords expire 100 s after the write whose answer was last accepted.
@@ -128,16 +156,16 @@ std::optional<std::vector<uint8_t>> TakePasswordFrame(const EngineTask& task, TD
             device.WritePasswordSent = 0;
         }
     }
-    if (IsReadKind(task.kind)) {
+    if (IsReadKind(kind)) {
         if (!readPassword.empty() && !device.ReadPasswordPending && !device.ReadPasswordSent) {
             device.ReadPasswordPending = device.ReadPasswordSent = 1;
-            return BuildPasswordFrame(DeviceByte(task.node), kCommandReadPassword, readPassword);
+            return BuildPasswordFrame(DeviceByte(node), kCommandReadPassword, readPassword);
         }
     } else if (!writePassword.empty() && !device.WritePasswordPending && !device.WritePasswordSent) {
         // The write password also stands for the read password.
         device.ReadPasswordPending = device.ReadPasswordSent = 1;
         device.WritePasswordPending = device.WritePasswordSent = 1;
-        return BuildPasswordFrame(DeviceByte(task.node), kCommandWritePassword, writePassword);
+        return BuildPasswordFrame(DeviceByte(node), kCommandWritePassword, writePassword);
     }
     return std::nullopt;
 }

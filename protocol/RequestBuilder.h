@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "protocol/EngineTask.h"
+#include "protocol/Framing.h"
 #include "protocol/PortTable.h"
 
 namespace tervex {
@@ -42,8 +43,21 @@ struct DataFrame {
     uint16_t startAddress = 0;
 };
 
+// What a data frame is made of, as the engine keeps it for a task.
+struct DataFrameSpec {
+    TaskKind kind = TaskKind::AsyncRead;
+    MemoryArea area = MemoryArea::None;
+    uint16_t address = 0;
+    int32_t typeCode = 17;
+    uint8_t bitNumber = 0;               // 0..7
+    uint8_t device = 0;                  // the address byte
+    const WritePayload* write = nullptr; // a write's value
+    const Framing* framing = nullptr;    // none: RTU
+};
+
 // The read or write frame of a task, or none: unknown area, a FLASH write, a value that
 // could not be converted.
+std::optional<DataFrame> BuildDataFrame(const DataFrameSpec& spec);
 std::optional<DataFrame> BuildDataFrame(const EngineTask& task);
 
 // D, command, six password bytes (Windows-1251, cut or padded with zeros), CRC. Always binary.
@@ -51,6 +65,8 @@ std::vector<uint8_t> BuildPasswordFrame(uint8_t device, uint8_t command, const s
 
 // The password frame due before this task's data frame, with the device's password
 // flags updated; none when no password is due.
+std::optional<std::vector<uint8_t>> TakePasswordFrame(TaskKind kind, const NodeParams& node,
+                                                      TDeviceStatus& device, uint64_t nowMs);
 std::optional<std::vector<uint8_t>> TakePasswordFrame(const EngineTask& task, TDeviceStatus& device,
                                                       uint64_t nowMs);
 

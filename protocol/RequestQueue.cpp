@@ -1,20 +1,36 @@
 #include "protocol/RequestQueue.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 namespace tervex {
+
+void RequestQueue::AddToRun(Run& run, RequestPtr request) {
+    const uint8_t priority = request->Priority;
+    auto& list = run[priority];
+    try {
+        list.push_back(std::move(request));
+    } catch (...) {
+        if (list.empty()) {
+            run.erase(priority);  // no list is left empty
+        }
+        throw;
+    }
+}
 
 void RequestQueue::Insert(RequestPtr request) {
     const uint8_t priority = request->Priority;
-    const Key key = KeyOf(*request, ++FArrivals);
     for (auto it = FSegments.begin(); it != FSegments.end(); ++it) {
         if (it->pinned) {
             if (it->pinned->State == kRequestQueued && it->pinned->Priority < priority) {
                 // Before the pinned request: at the end of the run in front of it, whose
                 // requests all have at least this priority.
                 if (it != FSegments.begin() && !std::prev(it)->pinned) {
-                    std::prev(it)->run.emplace(key, std::move(request));
+                    AddToRun(std::prev(it)->run, std::move(request));
                 } else {
                     Segment segment;
-                    segment.run.emplace(key, std::move(request));
+                    AddToRun(segment.run, std::move(request));
                     FSegments.insert(it, std::move(segment));
                 }
                 ++FSize;
@@ -22,9 +38,9 @@ void RequestQueue::Insert(RequestPtr request) {
             }
             continue;
         }
-        // A run is sorted: it holds a lower priority exactly when its last one is lower.
-        if (!it->run.empty() && it->run.rbegin()->second->Priority < priority) {
-            it->run.emplace(key, std::move(request));
+        // A run holds a lower priority exactly when its lowest is lower.
+        if (!it->run.empty() && it->run.rbegin()->first < priority) {
+            AddToRun(it->run, std::move(request));
             ++FSize;
             return;
         }
@@ -32,7 +48,7 @@ void RequestQueue::Insert(RequestPtr request) {
     if (FSegments.empty() || FSegments.back().pinned) {
         FSegments.emplace_back();
     }
-    FSegments.back().run.emplace(key, std::move(request));
+    AddToRun(FSegments.back().run, std::move(request));
     ++FSize;
 }
 
@@ -44,7 +60,31 @@ RequestPtr RequestQueue::Head() const {
     if (first.pinned) {
         return first.pinned;
     }
-    return first.run.empty() ? nullptr : first.run.begin()->second;
+    return first.run.empty() ? nullptr : first.run.begin()->second.front();
+}
+
+const TRequest* RequestQueue::AfterHead() const {
+    bool skipped = false;  // the head
+    for (const Segment& segment : FSegments) {
+        if (segment.pinned) {
+            if (skipped) {
+                return segment.pinned.get();
+            }
+            skipped = true;
+            continue;
+        }
+        for (const auto& list : segment.run) {
+            if (!skipped) {
+                if (list.second.size() > 1) {
+                    return list.second[1].get();
+                }
+                skipped = true;
+                continue;
+            }
+            return list.second.front().get();
+        }
+    }
+    return nullptr;
 }
 
 RequestPtr RequestQueue::TakeHead() {
@@ -62,8 +102,12 @@ RequestPtr RequestQueue::TakeHead() {
     // rather than losing the request between the run and its new place.
     FSegments.emplace_front();
     Segment& pinned = FSegments.front();
-    pinned.pinned = first.run.begin()->second;
-    first.run.erase(first.run.begin());
+    const auto list = first.run.begin();
+    pinned.pinned = std::move(list->second.front());
+    list->second.pop_front();
+    if (list->second.empty()) {
+        first.run.erase(list);
+    }
     if (first.run.empty()) {
         FSegments.erase(std::next(FSegments.begin()));
     }
@@ -81,15 +125,20 @@ void RequestQueue::Remove(const RequestPtr& request) {
             --FSize;
             return;
         }
-        for (auto r = it->run.begin(); r != it->run.end(); ++r) {
-            if (r->second == request) {
-                it->run.erase(r);
-                if (it->run.empty()) {
-                    FSegments.erase(it);
-                }
-                --FSize;
-                return;
+        for (auto list = it->run.begin(); list != it->run.end(); ++list) {
+            const auto found = std::find(list->second.begin(), list->second.end(), request);
+            if (found == list->second.end()) {
+                continue;
             }
+            list->second.erase(found);
+            if (list->second.empty()) {
+                it->run.erase(list);
+            }
+            if (it->run.empty()) {
+                FSegments.erase(it);
+            }
+            --FSize;
+            return;
         }
     }
 }
@@ -105,10 +154,10 @@ std::vector<RequestPtr> RequestQueue::Items() const {
     for (const Segment& segment : FSegments) {
         if (segment.pinned) {
             items.push_back(segment.pinned);
-        } else {
-            for (const auto& entry : segment.run) {
-                items.push_back(entry.second);
-            }
+            continue;
+        }
+        for (const auto& list : segment.run) {
+            items.insert(items.end(), list.second.begin(), list.second.end());
         }
     }
     return items;

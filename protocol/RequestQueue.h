@@ -3,15 +3,18 @@
 // request goes before the first queued request (state 1) of lower priority, or to the
 // end: equal priorities keep their order and nothing goes before a request in flight.
 //
-// The queue is kept as segments: sorted runs of never-sent requests, and single
-// "pinned" requests that have been taken for sending. A pinned request that went back
-// to state 1 for a retry keeps its place, so a later request of higher priority may go
-// ahead of it while requests queued behind it stay there. Insertion costs
-// O(segments x log n); there are only as many segments as retried heads overtaken.
+// The queue is kept as segments: runs of never-sent requests, held by priority (one
+// list per priority, in order of arrival), and single "pinned" requests that have been
+// taken for sending. A pinned request that went back to state 1 for a retry keeps its
+// place, so a later request of higher priority may go ahead of it while requests
+// queued behind it stay there. Insertion costs O(segments x log priorities); there are
+// only as many segments as retried heads overtaken.
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <list>
 #include <map>
-#include <utility>
 #include <vector>
 
 #include "protocol/Request.h"
@@ -22,6 +25,8 @@ class RequestQueue {
 public:
     void Insert(RequestPtr request);
     RequestPtr Head() const;
+    // The request that comes after the head, or none.
+    const TRequest* AfterHead() const;
     // Pins the head for sending; it keeps its place from now on.
     RequestPtr TakeHead();
     // Removes a finished request (normally the head).
@@ -32,18 +37,16 @@ public:
     std::vector<RequestPtr> Items() const;  // in queue order
 
 private:
-    using Key = std::pair<uint8_t, uint64_t>;  // (255 - priority, arrival)
+    // Highest priority first; no list is ever left empty.
+    using Run = std::map<uint8_t, std::deque<RequestPtr>, std::greater<uint8_t>>;
     struct Segment {
-        RequestPtr pinned;                      // set: a single pinned request
-        std::map<Key, RequestPtr> run;          // else: sorted never-sent requests
+        RequestPtr pinned;  // set: a single pinned request
+        Run run;            // else: never-sent requests
     };
-    static Key KeyOf(const TRequest& request, uint64_t arrival) {
-        return {static_cast<uint8_t>(255 - request.Priority), arrival};
-    }
+    static void AddToRun(Run& run, RequestPtr request);
 
     std::list<Segment> FSegments;
     size_t FSize = 0;
-    uint64_t FArrivals = 0;
 };
 
 }  // namespace tervex

@@ -160,13 +160,10 @@ public:
         e.completion = c;
         if (c.value) e.value = *c.value;
         if (c.valueBytes) e.valueBytes.assign(c.valueBytes, c.valueBytes + c.valueByteCount);
-        EXPECT_NE(c.task, nullptr);
-        if (c.task) {
-            EXPECT_EQ(c.task->context, context);
-        }
+        EXPECT_NE(c.node, nullptr);
         e.completion.value = nullptr;
         e.completion.valueBytes = nullptr;
-        e.completion.task = nullptr;
+        e.completion.node = nullptr;
         e.order = ++endCount;
         if (onFinish) onFinish(Id(context));
     }
