@@ -190,17 +190,17 @@ void PollEngine::Serve(TaskList& batch, uint8_t priority) {
 
 std::optional<DataFrame> PollEngine::FrameOf(const TaskRecord& task) const {
     const EngineNode& node = FNodes[task.node];
-    DataFrameSpec spec;
-    spec.kind = task.kind;
-    spec.area = task.area;
-    spec.address = task.address;
-    spec.typeCode = task.typeCode;
-    spec.bitNumber = task.bitNumber;
-    spec.device = node.deviceByte;
-    spec.write = &task.write;
-    spec.framing = node.framing;
+    DataFrameInput input;
+    input.kind = task.kind;
+    input.area = task.area;
+    input.address = task.address;
+    input.typeCode = task.typeCode;
+    input.bitNumber = task.bitNumber;
+    input.device = node.deviceByte;
+    input.write = &task.write;
+    input.framing = node.framing;
     try {
-        return BuildDataFrame(spec);
+        return BuildDataFrame(input);
     } catch (...) {
         return std::nullopt;  // no memory for it: the task goes unserved
     }

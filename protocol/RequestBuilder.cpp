@@ -67,38 +67,38 @@ std::optional<uint8_t> PollPort(const NodeParams& node) {
     return static_cast<uint8_t>(*node.comPort);
 }
 
-std::optional<DataFrame> BuildDataFrame(const DataFrameSpec& spec) {
+std::optional<DataFrame> BuildDataFrame(const DataFrameInput& input) {
     // The longest frame, a write of 8 bytes above 255, takes 14 bytes.
     uint8_t frame[16];
     size_t size = 0;
-    frame[size++] = spec.device;
+    frame[size++] = input.device;
     auto appendAddress = [&] {
         // RAM and CLOCK take the low address byte only; the others high byte first.
-        if (spec.area != MemoryArea::Ram && spec.area != MemoryArea::Clock) {
-            frame[size++] = static_cast<uint8_t>(spec.address >> 8);
+        if (input.area != MemoryArea::Ram && input.area != MemoryArea::Clock) {
+            frame[size++] = static_cast<uint8_t>(input.address >> 8);
         }
-        frame[size++] = static_cast<uint8_t>(spec.address & 0xFF);
+        frame[size++] = static_cast<uint8_t>(input.address & 0xFF);
     };
-    if (IsReadKind(spec.kind)) {
-        if (spec.area == MemoryArea::None) {
+    if (IsReadKind(input.kind)) {
+        if (input.area == MemoryArea::None) {
             return std::nullopt;
         }
-        frame[size++] = ReadCommand(spec.area);
+        frame[size++] = ReadCommand(input.area);
         appendAddress();
     } else {
-        if (!IsWriteKind(spec.kind) || !IsWritableArea(spec.area) || spec.write == nullptr || !spec.write->valid) {
+        if (!IsWriteKind(input.kind) || !IsWritableArea(input.area) || input.write == nullptr || !input.write->valid) {
             return std::nullopt;
         }
-        if (spec.area == MemoryArea::Ram && spec.typeCode == kTypeBoolean) {
-            frame[size++] = spec.write->bitValue ? kCommandSetBits : kCommandClearBits;
-            frame[size++] = static_cast<uint8_t>(spec.address & 0xFF);
-            frame[size++] = static_cast<uint8_t>(1u << (spec.bitNumber & 7));
+        if (input.area == MemoryArea::Ram && input.typeCode == kTypeBoolean) {
+            frame[size++] = input.write->bitValue ? kCommandSetBits : kCommandClearBits;
+            frame[size++] = static_cast<uint8_t>(input.address & 0xFF);
+            frame[size++] = static_cast<uint8_t>(1u << (input.bitNumber & 7));
         } else {
-            frame[size++] = WriteCommand(spec.area);
+            frame[size++] = WriteCommand(input.area);
             appendAddress();
-            const int valueSize = DataTypeSize(spec.typeCode);
-            for (int i = 0; i < valueSize && i < static_cast<int>(spec.write->bytes.size()); ++i) {
-                frame[size++] = spec.write->bytes[static_cast<size_t>(i)];
+            const int valueSize = DataTypeSize(input.typeCode);
+            for (int i = 0; i < valueSize && i < static_cast<int>(input.write->bytes.size()); ++i) {
+                frame[size++] = input.write->bytes[static_cast<size_t>(i)];
             }
         }
     }
@@ -108,24 +108,24 @@ std::optional<DataFrame> BuildDataFrame(const DataFrameSpec& spec) {
 
     DataFrame result;
     result.command = frame[1];
-    result.startAddress = spec.address;
-    const Framing& framing = spec.framing != nullptr ? *spec.framing : RtuFraming();
+    result.startAddress = input.address;
+    const Framing& framing = input.framing != nullptr ? *input.framing : RtuFraming();
     result.protocol = framing.Name();
     result.wire = framing.EncodeRequest(frame, size);
     return result;
 }
 
 std::optional<DataFrame> BuildDataFrame(const EngineTask& task) {
-    DataFrameSpec spec;
-    spec.kind = task.kind;
-    spec.area = MemoryAreaFromText(task.item.memoryArea);
-    spec.address = FrameAddress(task.item);
-    spec.typeCode = task.item.typeCode;
-    spec.bitNumber = BitNumber(task.item);
-    spec.device = DeviceByte(task.node);
-    spec.write = &task.write;
-    spec.framing = &FramingFor(task.node.protocol);
-    return BuildDataFrame(spec);
+    DataFrameInput input;
+    input.kind = task.kind;
+    input.area = MemoryAreaFromText(task.item.memoryArea);
+    input.address = FrameAddress(task.item);
+    input.typeCode = task.item.typeCode;
+    input.bitNumber = BitNumber(task.item);
+    input.device = DeviceByte(task.node);
+    input.write = &task.write;
+    input.framing = &FramingFor(task.node.protocol);
+    return BuildDataFrame(input);
 }
 
 std::vector<uint8_t> BuildPasswordFrame(uint8_t device, uint8_t command, const std::string& passwordUtf8) {

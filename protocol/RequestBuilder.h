@@ -44,7 +44,7 @@ struct DataFrame {
 };
 
 // What a data frame is made of, as the engine keeps it for a task.
-struct DataFrameSpec {
+struct DataFrameInput {
     TaskKind kind = TaskKind::AsyncRead;
     MemoryArea area = MemoryArea::None;
     uint16_t address = 0;
@@ -57,7 +57,7 @@ struct DataFrameSpec {
 
 // The read or write frame of a task, or none: unknown area, a FLASH write, a value that
 // could not be converted.
-std::optional<DataFrame> BuildDataFrame(const DataFrameSpec& spec);
+std::optional<DataFrame> BuildDataFrame(const DataFrameInput& input);
 std::optional<DataFrame> BuildDataFrame(const EngineTask& task);
 
 // D, command, six password bytes (Windows-1251, cut or padded with zeros), CRC. Always binary.
