@@ -19,12 +19,13 @@ configure_and_build() {  # <dir> [cmake args...]
 }
 
 # The product DLL (32-bit) and, where 32-bit programs cannot run, the 64-bit
-# build that runs the Windows programs under Wine. Sets win_run_dir.
+# build that runs the Windows programs under Wine. Sets win_run_dir and win_run_note.
 build_windows() {
   mkdir -p "$build"
   if can_run_32bit; then
     configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTERVEX_RUN_WINE_TESTS=ON
     win_run_dir=$build/win32
+    win_run_note="the 32-bit product build ($win_run_dir)"
   else
     configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTERVEX_RUN_WINE_TESTS=OFF
     echo "note: this kernel cannot execute 32-bit programs; Windows programs run as the 64-bit build under Wine"
@@ -32,5 +33,6 @@ build_windows() {
     configure_and_build "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DTERVEX_RUN_WINE_TESTS=ON \
       "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1"
     win_run_dir=$build/win64
+    win_run_note="the 64-bit stand-in ($win_run_dir), because this kernel cannot execute 32-bit programs"
   fi
 }

@@ -22,6 +22,8 @@ configure_and_build "$build/native-asan" "${sanitizer_tree[@]}"
 
 echo "== Windows (Wine)"
 build_windows
+# A CI log must tell which Windows build was exercised, whether the run passes or not.
+trap 'echo "== Windows tests ran on $win_run_note"' EXIT
 if [ "$win_run_dir" != "$build/win32" ]; then
   (cd "$build/win32" && ctest --output-on-failure)
 fi

@@ -54,7 +54,16 @@ TEST_F(HostFaults, StructuredExceptionsFromTheItemsCallsAreSwallowed) {
         {"ReportTransfer of a write", tervex::tkSyncWrite, false, false, true, false, kMsvcException},
         {"Release", tervex::tkAsyncRead, false, false, false, true, kDelphiException},
         {"all of them", tervex::tkAsyncRead, true, true, true, true, EXCEPTION_ACCESS_VIOLATION},
+#if defined(__x86_64__)
+        // A C++ exception of this program's own runtime. Only where exceptions are
+        // dispatched through the system's unwind tables can it pass the driver's frames.
+        // On i386, MinGW unwinds C++ with DWARF tables that each module registers with its
+        // own statically linked unwinder: this program's unwinder cannot see the driver's
+        // frames and calls std::terminate before any handler in the driver runs. No code in
+        // the driver can catch that, and no real host raises it: hosts built with other
+        // compilers raise structured exceptions, which the cases above cover on both.
         {"ReadComplete throwing C++", tervex::tkAsyncRead, false, false, false, false, 0, true},
+#endif
     };
     for (const CallbackCase& c : cases) {
         SCOPED_TRACE(c.name);
