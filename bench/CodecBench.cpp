@@ -64,10 +64,10 @@ void AsciiAssemble(benchmark::State& state) {
     for (auto _ : state) {
         tervex::AsciiAssembler::Result result;
         if (pieces == 1) {
-            result = assembler.Assemble(0, data, count);
+            result = assembler.Assemble(data, count);
         } else {
-            assembler.Assemble(0, data, count / 2);
-            result = assembler.Assemble(0, data + count / 2, count - count / 2);
+            assembler.Assemble(data, count / 2);
+            result = assembler.Assemble(data + count / 2, count - count / 2);
         }
         benchmark::DoNotOptimize(result);
     }

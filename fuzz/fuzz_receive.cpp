@@ -1,12 +1,16 @@
 // The receive path as a host drives it: tasks of every kind queued and polled on a few
 // ports in RTU and ASCII, and then, in any order, answers (good, spoilt, cut into
-// pieces), arbitrary bytes, silences, timer ticks, time passing, removals, clears,
-// settings changes and a misbehaving host, including calls back into the engine from
-// inside the engine's own calls. The checks are those of TaskLedger and
-// CheckedHostPort, plus the port table's own rule: only a port's head may be in flight.
+// pieces, and the pieces of several ports interleaved), arbitrary bytes, silences, timer
+// ticks, time passing, removals, clears, settings changes and a misbehaving host,
+// including calls back into the engine from inside the engine's own calls. The checks
+// are those of TaskLedger and CheckedHostPort, plus the port table's own rules: only a
+// port's head may be in flight, and a port holds an unfinished ASCII answer only for
+// its own head.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,7 @@
 #include "fuzz/EngineDoubles.h"
 #include "fuzz/TaskLedger.h"
 #include "protocol/Crc16.h"
+#include "protocol/Framing.h"
 #include "protocol/PollEngine.h"
 #include "values/ValueCodec.h"
 
@@ -214,8 +219,8 @@ private:
         case 2: Queue(); break;
         case 3:
         case 4: Poll(); break;
-        case 5:
-        case 6: AnswerHead(static_cast<uint8_t>(FIn.Below(kPorts))); break;
+        case 5: AnswerHead(static_cast<uint8_t>(FIn.Below(kPorts))); break;
+        case 6: AnswerInterleaved(); break;
         case 7: Deliver(static_cast<uint8_t>(FIn.Below(kPorts + 1)), FIn.Bytes(40)); break;
         case 8: Silence(static_cast<uint8_t>(FIn.Below(kPorts + 1))); break;
         case 9: FEngine->TimerTick(); break;
@@ -302,15 +307,20 @@ private:
         size_t at = 0;
         const uint32_t pieces = 1 + FIn.Below(4);
         for (uint32_t i = 0; i < pieces && at < bytes.size(); ++i) {
-            const size_t left = bytes.size() - at;
-            const size_t n = i + 1 == pieces ? left : 1 + FIn.Below(static_cast<uint32_t>(left));
-            (void)FEngine->IsFrameComplete(port, bytes.data() + at, static_cast<int32_t>(n));
-            FLedger.BeginDelivery(port, bytes.data() + at, static_cast<int32_t>(n));
-            FEngine->DataReceived(port, bytes.data() + at, static_cast<int32_t>(n));
-            FLedger.EndDelivery();
-            at += n;
+            at += DeliverPiece(port, bytes, at, i + 1 == pieces);
         }
         if (bytes.empty()) Silence(port);
+    }
+
+    // The next piece of bytes from at, the rest if last; gives its length.
+    size_t DeliverPiece(uint8_t port, const std::vector<uint8_t>& bytes, size_t at, bool last) {
+        const size_t left = bytes.size() - at;
+        const size_t n = last ? left : 1 + FIn.Below(static_cast<uint32_t>(left));
+        (void)FEngine->IsFrameComplete(port, bytes.data() + at, static_cast<int32_t>(n));
+        FLedger.BeginDelivery(port, bytes.data() + at, static_cast<int32_t>(n));
+        FEngine->DataReceived(port, bytes.data() + at, static_cast<int32_t>(n));
+        FLedger.EndDelivery();
+        return n;
     }
 
     void Silence(uint8_t port) {
@@ -322,14 +332,46 @@ private:
     // An answer to the frame last written on the port, as a device would give it, and
     // perhaps spoilt on the way.
     void AnswerHead(uint8_t port) {
-        auto it = FPort.lastFrame.find(port);
-        if (it == FPort.lastFrame.end()) {
+        if (FPort.lastFrame.count(port) == 0) {
             Silence(port);
             return;
         }
+        if (const std::optional<std::vector<uint8_t>> answer = AnswerTo(port)) {
+            Deliver(port, *answer);
+        }
+    }
+
+    // The answers of some ports, each cut into up to four pieces, the pieces of different
+    // ports interleaved as a host with several lines hands them over.
+    void AnswerInterleaved() {
+        struct Line {
+            uint8_t port;
+            std::vector<uint8_t> bytes;
+            uint32_t piecesLeft;
+            size_t at = 0;
+        };
+        std::vector<Line> lines;
+        const uint32_t answering = FIn.Below(1u << kPorts);
+        for (uint8_t port = 0; port < kPorts; ++port) {
+            if ((answering >> port & 1) == 0 || FPort.lastFrame.count(port) == 0) continue;
+            if (std::optional<std::vector<uint8_t>> answer = AnswerTo(port)) {
+                lines.push_back({port, std::move(*answer), 1 + FIn.Below(4)});
+            }
+        }
+        while (!lines.empty()) {
+            const size_t k = FIn.Below(static_cast<uint32_t>(lines.size()));
+            Line& line = lines[k];
+            --line.piecesLeft;
+            line.at += DeliverPiece(line.port, line.bytes, line.at, line.piecesLeft == 0);
+            if (line.at >= line.bytes.size()) lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+    }
+
+    // What the device on port gives for the frame last written there, if anything.
+    std::optional<std::vector<uint8_t>> AnswerTo(uint8_t port) {
         bool text = false;
-        const std::vector<uint8_t> request = FrameBytes(it->second, text);
-        if (request.size() < 2) return;
+        const std::vector<uint8_t> request = FrameBytes(FPort.lastFrame[port], text);
+        if (request.size() < 2) return std::nullopt;
         const uint8_t device = FIn.Below(8) != 0 ? request[0] : FIn.Byte();
         const uint8_t command = request[1];
         std::vector<uint8_t> body{device};
@@ -348,7 +390,7 @@ private:
         case 2: answer.push_back(FIn.Byte()); break;
         default: break;
         }
-        Deliver(port, answer);
+        return answer;
     }
 
     void AnswerAllHeads() {
@@ -437,7 +479,9 @@ private:
                     results.c_str());
     }
 
-    // Only a port's head may have left the queued state.
+    // Only a port's head may have left the queued state. A port holds characters only
+    // while its head awaits an ASCII answer: at most 30, none of them the carriage return
+    // that would have ended the answer, and with their gap being timed.
     void CheckPorts() {
         for (const PortPtr& p : FEngine->Ports().Ports()) {
             const std::vector<RequestPtr> items = p->Queue.Items();
@@ -445,6 +489,16 @@ private:
                 if (items[i]->State == kRequestJudging) Broken("a request left in judging");
                 if (i > 0 && items[i]->State != kRequestQueued) Broken("a request in flight behind the head");
             }
+            const AsciiAssembler& rx = p->Assembler;
+            if (rx.Count() == 0) continue;
+            if (rx.Count() < 0 || rx.Count() > AsciiAssembler::kCapacity) Broken("a receive buffer beyond its capacity");
+            if (items.empty() || items[0]->State != kRequestAwaiting || !FramingFor(items[0]->Protocol).GathersPieces()) {
+                Broken("characters held on a port whose head awaits no ASCII answer");
+            }
+            if (std::memchr(rx.Held(), '\r', static_cast<size_t>(rx.Count())) != nullptr) {
+                Broken("a finished answer left in its port's buffer");
+            }
+            if (!rx.GapWatchRunning()) Broken("an unfinished answer whose receive gap is not timed");
         }
     }
 

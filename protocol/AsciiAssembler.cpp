@@ -20,7 +20,7 @@ bool IsAnswerStart(uint8_t c) {
 
 }  // namespace
 
-AsciiAssembler::Result AsciiAssembler::Assemble(uint8_t port, const uint8_t* data, int count) {
+AsciiAssembler::Result AsciiAssembler::Assemble(const uint8_t* data, int count) {
     if (data != nullptr && count > 0) {
         if (FRxCount <= 0) {
             const uint8_t* start = std::find_if(data, data + count, IsAnswerStart);
@@ -30,11 +30,10 @@ AsciiAssembler::Result AsciiAssembler::Assemble(uint8_t port, const uint8_t* dat
             count -= static_cast<int>(start - data);
             data = start;
         }
-        if (port != FRxPort || FRxCount + count > kCapacity) {
+        if (FRxCount + count > kCapacity) {
             FRxCount = 0;
             count = std::min(count, kCapacity);
         }
-        FRxPort = port;
         std::memcpy(FRxBuffer + FRxCount, data, static_cast<size_t>(count));
         FRxCount += count;
         const uint8_t* end = FRxBuffer + FRxCount;

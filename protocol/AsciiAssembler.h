@@ -1,7 +1,7 @@
 #pragma once
-// Gathers an ASCII answer that arrives in pieces and decodes it into the binary shape of
-// an RTU answer, CRC appended, so that it is judged like one. One buffer for the
-// driver: a piece of another port starts it afresh.
+// Gathers one port's ASCII answer as it arrives in pieces and decodes it into the binary
+// shape of an RTU answer, CRC appended, so that it is judged like one. Every port has
+// its own: answers of several lines may arrive interleaved piece by piece.
 #include <cstdint>
 
 #include "protocol/StopWatch.h"
@@ -23,9 +23,9 @@ public:
 
     explicit AsciiAssembler(ITickSource& ticks) : FRxWatch(ticks) {}
 
-    // A piece of port's answer, or nothing (data nil or count 0) when the port stays
+    // A piece of the answer, or nothing (data nil or count 0) when the port stays
     // silent; the latter completes with whatever whole answer the buffer holds.
-    Result Assemble(uint8_t port, const uint8_t* data, int count);
+    Result Assemble(const uint8_t* data, int count);
 
     // True once the gap after an incomplete piece has reached kReceiveGapMs.
     bool GapExpired() const { return FRxWatch.Running() && FRxWatch.Elapsed() >= kReceiveGapMs; }
@@ -38,13 +38,12 @@ public:
         FRxWatch.Reset();
     }
 
-    uint8_t Port() const { return FRxPort; }
     int Count() const { return FRxCount; }
+    const uint8_t* Held() const { return FRxBuffer; }  // Count() characters
 
 private:
     Result Complete();
 
-    uint8_t FRxPort = 0;
     uint8_t FRxBuffer[kCapacity + 1] = {};
     int FRxCount = 0;
     TStopWatch FRxWatch;

@@ -33,7 +33,7 @@ public:
     // Whether a binary answer (CRC included) acknowledges a write of this command.
     virtual bool IsWriteAcknowledged(const uint8_t* answer, size_t count, uint8_t device,
                                      uint8_t command) const = 0;
-    // Whether answers are gathered from pieces in the receive buffer.
+    // Whether answers are gathered from pieces in their port's receive buffer.
     virtual bool GathersPieces() const = 0;
 };
 

@@ -8,7 +8,7 @@ namespace tervex {
 
 PollEngine::PollEngine(IEngineClock& clock, IHostPort& port, IHostServer& server, ICompletionSink& sink,
                        const DriverSettings& settings)
-    : FClock(clock), FHostPort(port), FServer(server), FSink(sink), FSettings(settings), FAssembler(*this) {}
+    : FClock(clock), FHostPort(port), FServer(server), FSink(sink), FSettings(settings), FPorts(*this) {}
 
 PollEngine::~PollEngine() {
     ClearAll();
@@ -238,7 +238,6 @@ void PollEngine::ClearAll() noexcept {
     ++FEndings;
     try {
         FPorts.Clear();
-        FAssembler.Reset();
     } catch (...) {
     }
     for (size_t q = fresh.size(); q-- > 0;) {

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "config/DriverSettings.h"
-#include "protocol/AsciiAssembler.h"
 #include "protocol/EngineHost.h"
 #include "protocol/EngineTask.h"
 #include "protocol/NodeTable.h"
@@ -65,7 +64,6 @@ public:
     size_t ActiveSyncTaskCount() const { return FActiveSync; }
     size_t NodeRecordCount() const { return FNodes.Size(); }  // distinct node parameter sets held
     const TPortTable& Ports() const { return FPorts; }
-    const AsciiAssembler& Assembler() const { return FAssembler; }
 
 private:
     uint32_t TickCount() override;
@@ -92,6 +90,7 @@ private:
     void TransmitStep();
     void SendPhase(const std::vector<PortPtr>& ports);
     void TimeoutPhase(const std::vector<PortPtr>& ports);
+    void ReceiveGapCheck();
     void Receive(const PortPtr& port, uint8_t portNo, const uint8_t* data, int32_t count);
     bool ProcessAnswer(const PortPtr& port, const RequestPtr& request, const std::vector<uint8_t>& answer);
     // The task a request names, if it is active and still waits on that request.
@@ -123,7 +122,6 @@ private:
     uint64_t FEndings = 0;              // counts every task that ended or left its place
     uint64_t FRequestIds = 0;
     TPortTable FPorts;
-    AsciiAssembler FAssembler;
 };
 
 }  // namespace tervex

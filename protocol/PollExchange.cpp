@@ -47,17 +47,31 @@ std::string FrameLine(uint8_t portNo, const char* marker, const uint8_t* data, s
 void PollEngine::TimerTick() noexcept {
     try {
         TransmitStep();
-        if (FAssembler.GapExpired()) {
-            FAssembler.StopGapWatch();
-            const uint8_t portNo = FAssembler.Port();
-            const PortPtr port = FPorts.Find(portNo);
-            const RequestPtr head = port ? port->Queue.Head() : nullptr;
-            // Only an answer still being gathered is given up; the silence is its port's.
-            if (head && FramingFor(head->Protocol).GathersPieces()) {
-                Receive(port, portNo, nullptr, 0);
-            }
-        }
+        ReceiveGapCheck();
     } catch (...) {
+    }
+}
+
+// Every port whose unfinished ASCII answer has waited out the receive gap counts as
+// silent, once; the others keep gathering.
+void PollEngine::ReceiveGapCheck() {
+    // By position, without a copy: the host may change the table from within a silence,
+    // and a port met twice has its watch stopped already.
+    for (size_t i = 0; i < FPorts.Ports().size(); ++i) {
+        if (!FPorts.Ports()[i]->Assembler.GapExpired()) {
+            continue;
+        }
+        const PortPtr port = FPorts.Ports()[i];
+        port->Assembler.StopGapWatch();
+        try {
+            const RequestPtr head = port->Queue.Head();
+            if (head && head->State == kRequestAwaiting && FramingFor(head->Protocol).GathersPieces()) {
+                Receive(port, port->PortNo, nullptr, 0);
+            } else {
+                port->Assembler.Reset();  // nothing waits for these characters any more
+            }
+        } catch (...) {
+        }
     }
 }
 
@@ -207,7 +221,7 @@ void PollEngine::Receive(const PortPtr& port, uint8_t portNo, const uint8_t* dat
         return;
     }
     if (FramingFor(head->Protocol).GathersPieces()) {
-        const AsciiAssembler::Result piece = FAssembler.Assemble(portNo, received ? data : nullptr, received ? count : 0);
+        const AsciiAssembler::Result piece = port->Assembler.Assemble(received ? data : nullptr, received ? count : 0);
         if (!piece.complete) {
             return;  // the head waits for the rest, or for the receive gap
         }

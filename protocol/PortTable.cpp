@@ -36,7 +36,7 @@ PortPtr TPortTable::FindOrCreate(uint8_t portNo) {
     if (PortPtr port = Find(portNo)) {
         return port;
     }
-    FPorts.push_back(std::make_shared<TComPort>(portNo));
+    FPorts.push_back(std::make_shared<TComPort>(portNo, *FTicks));
     return FPorts.back();
 }
 
@@ -46,6 +46,7 @@ void TPortTable::Clear() {
     for (auto it = ports.rbegin(); it != ports.rend(); ++it) {
         (*it)->Detached = true;
         (*it)->Queue.Clear();
+        (*it)->Assembler.Reset();
     }
 }
 

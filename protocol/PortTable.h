@@ -1,11 +1,12 @@
 #pragma once
 // Per-port and per-device protocol state: the ports in use in order of first use, each
-// with the devices met on it and its queue of requests.
+// with the devices met on it, its queue of requests and the ASCII answer it is receiving.
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <vector>
 
+#include "protocol/AsciiAssembler.h"
 #include "protocol/BlockStore.h"
 #include "protocol/RequestQueue.h"
 
@@ -33,7 +34,8 @@ struct TDeviceStatus {
 };
 
 struct TComPort {
-    explicit TComPort(uint8_t portNo) : PortNo(portNo), RequestStore(std::make_shared<BlockStore>()) {}
+    TComPort(uint8_t portNo, ITickSource& ticks)
+        : PortNo(portNo), RequestStore(std::make_shared<BlockStore>()), Assembler(ticks) {}
 
     uint8_t PortNo;
     // A deque: devices are only ever appended, and references to them stay valid.
@@ -42,6 +44,7 @@ struct TComPort {
     bool Detached = false;           // dropped from the table while still in use
     // Where the port's requests are made: side by side, in the order they are queued.
     std::shared_ptr<BlockStore> RequestStore;
+    AsciiAssembler Assembler;        // the answer of the head in flight, while it comes in pieces
 
     TDeviceStatus* Device(uint16_t index) { return index < Devices.size() ? &Devices[index] : nullptr; }
     uint16_t FindOrCreateDevice(uint16_t address);
@@ -53,14 +56,19 @@ using PortPtr = std::shared_ptr<TComPort>;
 
 class TPortTable {
 public:
+    // The ticks time each port's receive gap.
+    explicit TPortTable(ITickSource& ticks) : FTicks(&ticks) {}
+
     PortPtr Find(uint8_t portNo) const;
     PortPtr FindOrCreate(uint8_t portNo);
-    // Every queued request is released and the table emptied. A port still held by a
-    // running step is marked detached so that the step leaves it alone.
+    // Every queued request and every answer being received is released and the table
+    // emptied. A port still held by a running step is marked detached so that the step
+    // leaves it alone.
     void Clear();
     const std::vector<PortPtr>& Ports() const { return FPorts; }
 
 private:
+    ITickSource* FTicks;
     std::vector<PortPtr> FPorts;
 };
 

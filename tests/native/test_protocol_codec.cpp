@@ -137,15 +137,15 @@ protected:
     ManualTicks ticks;
     AsciiAssembler assembler{ticks};
 
-    AsciiAssembler::Result Feed(uint8_t port, const std::string& piece) {
+    AsciiAssembler::Result Feed(const std::string& piece) {
         const Bytes b = Text(piece);
-        return assembler.Assemble(port, b.data(), static_cast<int>(b.size()));
+        return assembler.Assemble(b.data(), static_cast<int>(b.size()));
     }
     static Bytes Decoded(const AsciiAssembler::Result& r) { return Bytes(r.data, r.data + r.count); }
 };
 
 TEST_F(Assembler, DecodesAWholeAnswerAndAppendsItsCrc) {
-    const auto r = Feed(0, "!0102\r");
+    const auto r = Feed("!0102\r");
     ASSERT_TRUE(r.complete);
     EXPECT_EQ(Decoded(r), rig::WithCrc({0x01, 0x02}));
     EXPECT_EQ(r.count, 4);
@@ -154,25 +154,25 @@ TEST_F(Assembler, DecodesAWholeAnswerAndAppendsItsCrc) {
 }
 
 TEST_F(Assembler, WorkedReadAnswer) {
-    const auto r = Feed(0, "!011122334455667788\r");
+    const auto r = Feed("!011122334455667788\r");
     ASSERT_TRUE(r.complete);
     EXPECT_EQ(Decoded(r), (Bytes{0x01, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0xE6, 0x2B}));
 }
 
 TEST_F(Assembler, LowerCaseReadsAsZeroAndALoneCharacterIsDropped) {
-    const auto r = Feed(0, "!abc\r");
+    const auto r = Feed("!abc\r");
     ASSERT_TRUE(r.complete);
     EXPECT_EQ(Decoded(r), rig::WithCrc({0x00}));
 }
 
 TEST_F(Assembler, DropsWhatPrecedesTheStartAndFollowsTheCarriageReturn) {
-    const auto r = Feed(0, "xx!0A\rgarbage");
+    const auto r = Feed("xx!0A\rgarbage");
     ASSERT_TRUE(r.complete);
     EXPECT_EQ(Decoded(r), rig::WithCrc({0x0A}));
 }
 
 TEST_F(Assembler, PieceWithoutStartIsNotStored) {
-    const auto r = Feed(0, "0102\r");
+    const auto r = Feed("0102\r");
     EXPECT_FALSE(r.complete);
     EXPECT_EQ(assembler.Count(), 0);
     EXPECT_FALSE(assembler.GapWatchRunning());
@@ -180,45 +180,35 @@ TEST_F(Assembler, PieceWithoutStartIsNotStored) {
 
 TEST_F(Assembler, PiecesCompleteTogetherAndTimeTheGap) {
     ticks.now = 100;
-    auto r = Feed(3, "!0111");
+    auto r = Feed("!0111");
     EXPECT_FALSE(r.complete);
-    EXPECT_EQ(assembler.Port(), 3);
     EXPECT_TRUE(assembler.GapWatchRunning());
     ticks.now = 1099;
     EXPECT_FALSE(assembler.GapExpired());
-    r = Feed(3, "2233");  // restarts the gap
+    r = Feed("2233");  // restarts the gap
     EXPECT_FALSE(r.complete);
     ticks.now = 2098;
     EXPECT_FALSE(assembler.GapExpired());
     ticks.now = 2099;
     EXPECT_TRUE(assembler.GapExpired());
-    r = Feed(3, "4455667788\r");
+    r = Feed("4455667788\r");
     ASSERT_TRUE(r.complete);
     EXPECT_EQ(Decoded(r), (Bytes{0x01, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0xE6, 0x2B}));
     EXPECT_FALSE(assembler.GapWatchRunning());  // a completed answer stops the gap
 }
 
-TEST_F(Assembler, PieceOfAnotherPortStartsAfresh) {
-    EXPECT_FALSE(Feed(0, "!0111").complete);
-    const auto r = Feed(1, "!05\r");
-    ASSERT_TRUE(r.complete);
-    EXPECT_EQ(Decoded(r), rig::WithCrc({0x05}));
-    // The other port's continuation no longer finds its start.
-    EXPECT_FALSE(Feed(0, "22\r").complete);
-}
-
 TEST_F(Assembler, HoldsAtMostThirtyCharacters) {
     // 31 characters with the CR: the buffer restarts with the piece cut to 30, which
     // loses the CR and so completes nothing.
-    EXPECT_FALSE(Feed(0, "!0102030405060708090A0B0C0D0E0F\r").complete);
+    EXPECT_FALSE(Feed("!0102030405060708090A0B0C0D0E0F\r").complete);
     // 14 bytes (30 characters with start and CR) is the longest answer decoded.
-    const auto r = Feed(0, "!0102030405060708090A0B0C0D0E\r");
+    const auto r = Feed("!0102030405060708090A0B0C0D0E\r");
     ASSERT_TRUE(r.complete);
     EXPECT_EQ(r.count, 16);
 }
 
 TEST_F(Assembler, QuestionMarkAsksForThePasswordsAgain) {
-    const auto r = Feed(0, "?07FF\r");
+    const auto r = Feed("?07FF\r");
     ASSERT_TRUE(r.complete);
     EXPECT_TRUE(r.resetPasswords);
     EXPECT_EQ(r.device, 0x07);
@@ -226,8 +216,8 @@ TEST_F(Assembler, QuestionMarkAsksForThePasswordsAgain) {
 }
 
 TEST_F(Assembler, SilenceGivesUpAnIncompleteAnswer) {
-    EXPECT_FALSE(Feed(0, "!0111").complete);
-    const auto r = assembler.Assemble(0, nullptr, 0);
+    EXPECT_FALSE(Feed("!0111").complete);
+    const auto r = assembler.Assemble(nullptr, 0);
     EXPECT_TRUE(r.complete);
     EXPECT_EQ(r.data, nullptr);
     EXPECT_EQ(r.count, 0);

@@ -78,14 +78,14 @@ TEST_F(Exchange, AsciiAnswerInTwoPiecesWaitsForTheRest) {
     ASSERT_NE(r.Head(0), nullptr);
     EXPECT_EQ(r.Head(0)->State, kRequestAwaiting);
     EXPECT_TRUE(r.port.transfersDone.empty());
-    EXPECT_TRUE(r.engine.Assembler().GapWatchRunning());
+    EXPECT_TRUE(r.PortRecord(0)->Assembler.GapWatchRunning());
     r.clock.Advance(500);
     r.engine.TimerTick();
     r.Answer(0, Text("55667788\r"));
     ASSERT_TRUE(r.sink.Of(id).finished);
     EXPECT_EQ(r.sink.Of(id).value, UI1(0x11));
     EXPECT_EQ(r.server.CountContaining(" Rx: "), 2);
-    EXPECT_FALSE(r.engine.Assembler().GapWatchRunning());
+    EXPECT_FALSE(r.PortRecord(0)->Assembler.GapWatchRunning());
     EXPECT_EQ(r.port.writes.size(), 1u);
 }
 

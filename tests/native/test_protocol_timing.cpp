@@ -241,7 +241,7 @@ TEST_F(Timing, ReceiveGapTreatsTheGatheringPortAsSilentOnce) {
     r.clock.Advance(1);
     r.engine.TimerTick();
     EXPECT_EQ(r.port.transfersDone, std::vector<uint8_t>{2});
-    EXPECT_FALSE(r.engine.Assembler().GapWatchRunning());
+    EXPECT_FALSE(r.PortRecord(2)->Assembler.GapWatchRunning());
     EXPECT_EQ(r.Head(2)->State, kRequestQueued);  // retried as after a silence
     r.clock.Advance(5000);
     r.engine.TimerTick();  // the write of the retry, and no second gap
