@@ -1,0 +1,64 @@
+#include "pages/ElementPage.h"
+
+#include "win/MessageBox.h"
+
+namespace tervex {
+
+ElementPage::ElementPage(HINSTANCE instance, int width, int height, IPageOwner& owner, const ElementKind& kind)
+    : PageWindow(instance, width, height), FOwner(owner), FKind(kind) {}
+
+void ElementPage::AttachHost(HWND hostWnd, IOrnItem* element) {
+    FHostWnd = hostWnd;
+    FHostItem.Reset(element);
+}
+
+void ElementPage::StoreElement(int mode, const TItemAttributes& attributes, OwnedPropertyList list, HWND nameEdit) {
+    constexpr unsigned kWarningBox = MB_TASKMODAL | MB_ICONWARNING;
+    HRESULT result;
+    if (mode == 0) {
+        IUnknown* created = nullptr;
+        result = FHostItem.get()->AddElement(attributes, FKind.element, FKind.code, list.Address(),
+                                             FOwner.DriverInterface(), &created);
+        if (created) created->Release();
+    } else {
+        result = FHostItem.get()->ModifyElement(attributes, list.Address());
+    }
+    if (result == OPC_E_DUPLICATENAME) {
+        SetFocus(nameEdit);
+        ShowMessageBox(FKind.duplicateText, FKind.duplicateCaption, kWarningBox);
+    } else if (result != S_OK) {
+        ShowMessageBox(FKind.failureText, "Ошибка", kWarningBox);
+    }
+    list = OwnedPropertyList();  // its values cleared and the list released
+    if (result == S_OK) NotifyHost(FHostWnd, FKind.appliedMessage);
+}
+
+void ElementPage::ChangeParams(HWND nameEdit) {
+    if (FLoading || !FHostWnd) return;
+    NotifyHost(FHostWnd, GetWindowTextLengthW(nameEdit) == 0 ? FKind.nameEmptyMessage : FKind.changedMessage);
+}
+
+void ElementPage::Release() {
+    FHostWnd = nullptr;
+    FHostItem.Reset(nullptr);
+}
+
+LRESULT ElementPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) {
+        CommandReceived(LOWORD(wParam), HIWORD(wParam));
+    } else if (message == FKind.addMessage) {
+        Store(0);
+    } else if (message == FKind.modifyMessage) {
+        Store(1);
+    } else if (message == FKind.reloadMessage) {
+        Reload();
+    } else if (message == WM_PAGE_DETACH) {
+        Detach();
+        Release();
+    } else {
+        return DefaultHandling(message, wParam, lParam);
+    }
+    return 0;
+}
+
+}  // namespace tervex
