@@ -10,7 +10,6 @@ namespace {
 
 enum ControlId : int { kWaitTimeoutId = 301, kCountTryId, kTimeNextSendId };
 
-constexpr int kFieldHeight = 21;
 
 int32_t SecondsToMs(double seconds) { return static_cast<int32_t>(RoundHalfEven(seconds * 1000.0)); }
 

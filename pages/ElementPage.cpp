@@ -3,16 +3,32 @@
 #include "win/MessageBox.h"
 
 namespace tervex {
+namespace {
+
+constexpr SpinSettings kScanRateSeconds{SpinKind::Decimal, 0.1, 9999, 0.1, 1, 1.0};
+
+}  // namespace
 
 ElementPage::ElementPage(HINSTANCE instance, int width, int height, IPageOwner& owner, const ElementKind& kind)
     : PageWindow(instance, width, height), FOwner(owner), FKind(kind) {}
+
+HWND ElementPage::AddNameEdit(int id, int left, int top, int width, std::string_view textUtf8) {
+    FNameEdit = AddEdit(id, left, top, width, kFieldHeight, textUtf8);
+    return FNameEdit;
+}
+
+std::unique_ptr<SpinField> ElementPage::AddScanRateField(int id, int left, int top) {
+    std::unique_ptr<SpinField> field = AddSpinField(id, left, top, 56, kFieldHeight, kScanRateSeconds);
+    AddHint(field->Edit(), "Частота опроса переменных узла OPC сервером");
+    return field;
+}
 
 void ElementPage::AttachHost(HWND hostWnd, IOrnItem* element) {
     FHostWnd = hostWnd;
     FHostItem.Reset(element);
 }
 
-void ElementPage::StoreElement(int mode, const TItemAttributes& attributes, OwnedPropertyList list, HWND nameEdit) {
+void ElementPage::StoreElement(int mode, const TItemAttributes& attributes, OwnedPropertyList list) {
     constexpr unsigned kWarningBox = MB_TASKMODAL | MB_ICONWARNING;
     HRESULT result;
     if (mode == 0) {
@@ -24,7 +40,7 @@ void ElementPage::StoreElement(int mode, const TItemAttributes& attributes, Owne
         result = FHostItem.get()->ModifyElement(attributes, list.Address());
     }
     if (result == OPC_E_DUPLICATENAME) {
-        SetFocus(nameEdit);
+        SetFocus(FNameEdit);
         ShowMessageBox(FKind.duplicateText, FKind.duplicateCaption, kWarningBox);
     } else if (result != S_OK) {
         ShowMessageBox(FKind.failureText, "Ошибка", kWarningBox);
@@ -33,9 +49,9 @@ void ElementPage::StoreElement(int mode, const TItemAttributes& attributes, Owne
     if (result == S_OK) NotifyHost(FHostWnd, FKind.appliedMessage);
 }
 
-void ElementPage::ChangeParams(HWND nameEdit) {
+void ElementPage::ChangeParams() {
     if (FLoading || !FHostWnd) return;
-    NotifyHost(FHostWnd, GetWindowTextLengthW(nameEdit) == 0 ? FKind.nameEmptyMessage : FKind.changedMessage);
+    NotifyHost(FHostWnd, GetWindowTextLengthW(FNameEdit) == 0 ? FKind.nameEmptyMessage : FKind.changedMessage);
 }
 
 void ElementPage::Release() {

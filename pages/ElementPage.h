@@ -3,6 +3,9 @@
 // attached to, adding or modifying through that element, and the host's requests.
 #include <windows.h>
 
+#include <memory>
+#include <string_view>
+
 #include "boundary/PluginInterface.h"
 #include "boundary/PropertyList.h"
 #include "pages/ComRef.h"
@@ -30,9 +33,6 @@ struct ElementKind {
     const char* failureText;
 };
 
-// The scan rate of a node or an item, in seconds.
-inline constexpr SpinSettings kScanRateSpin{SpinKind::Decimal, 0.1, 9999, 0.1, 1, 1.0};
-
 class ElementPage : public PageWindow {
 protected:
     ElementPage(HINSTANCE instance, int width, int height, IPageOwner& owner, const ElementKind& kind);
@@ -42,13 +42,18 @@ protected:
     virtual void Reload() = 0;
     virtual void CommandReceived(int id, int code) = 0;
 
+    // The element's name, first in tab order: a duplicate name puts the focus there, and
+    // an empty one is told to the host window.
+    HWND AddNameEdit(int id, int left, int top, int width, std::string_view textUtf8);
+    // The scan rate in seconds, with its hint.
+    std::unique_ptr<SpinField> AddScanRateField(int id, int left, int top);
+
     void AttachHost(HWND hostWnd, IOrnItem* element);
     // Adds (mode 0) or modifies (any other mode) the element; the list is released before
-    // the host window hears of success. A duplicate name puts the focus on nameEdit;
-    // every refusal is told in a box.
-    void StoreElement(int mode, const TItemAttributes& attributes, OwnedPropertyList list, HWND nameEdit);
+    // the host window hears of success. Every refusal is told in a box.
+    void StoreElement(int mode, const TItemAttributes& attributes, OwnedPropertyList list);
     // Tells the host window of an edit, unless the page is loading or detached.
-    void ChangeParams(HWND nameEdit);
+    void ChangeParams();
 
     HWND FHostWnd = nullptr;
     ComRef<IOrnItem> FHostItem;
@@ -60,6 +65,7 @@ private:
 
     IPageOwner& FOwner;
     const ElementKind& FKind;
+    HWND FNameEdit = nullptr;
 };
 
 }  // namespace tervex

@@ -23,7 +23,6 @@ enum ControlId : int {
     kDataBitId,
 };
 
-constexpr int kFieldHeight = 21;
 constexpr ElementKind kItem{2, 0x10102, WM_ITEM_ADD, WM_ITEM_MODIFY, WM_ITEM_RELOAD,
                             WM_ITEM_NAME_EMPTY, WM_ITEM_CHANGED, WM_ITEM_APPLIED,
                             "Переменная с таким именем уже существует\r\nВведите другое имя переменной",
@@ -49,9 +48,9 @@ TfmItemProps::TfmItemProps(HINSTANCE instance, IPageOwner& owner)
     : ElementPage(instance, 326, 263, owner, kItem) {
     if (!Handle()) return;
     // Created in tab order.
-    edtNameItem = AddEdit(kNameId, 120, 16, 185, kFieldHeight, "Item");
+    edtNameItem = AddNameEdit(kNameId, 120, 16, 185, "Item");
     edtDescriptItem = AddEdit(kDescriptionId, 120, 48, 185, kFieldHeight, "Описание переменной");
-    rxsScanRate = AddSpinField(kScanRateId, 120, 104, 56, kFieldHeight, kScanRateSpin);
+    rxsScanRate = AddScanRateField(kScanRateId, 120, 104);
     rxsItemAddress = AddSpinField(kAddressId, 120, 168, 57, kFieldHeight,
                                   SpinSettings{SpinKind::Hexadecimal, 0, 255, 1, 0, 3});
     cbxMemoryType = AddDropDownList(kMemoryTypeId, 120, 136, 89, kFieldHeight);
@@ -76,7 +75,6 @@ TfmItemProps::TfmItemProps(HINSTANCE instance, IPageOwner& owner)
     AddHint(edtDescriptItem, "Текстовое описание переменной");
     AddHint(chbxReadAccess, "Право на чтение переменной");
     AddHint(chbxWriteAccess, "Право на запись переменной");
-    AddHint(rxsScanRate->Edit(), "Частота опроса переменных узла OPC сервером");
     edtNameItemKeyPress.Hook(edtNameItem);
 
     SetChecked(chbxReadAccess, true);
@@ -185,11 +183,11 @@ void TfmItemProps::StoreItem(int mode) {
     if (!FHostItem) return;
     const ItemPageValues page = ReadControls();
     const TItemAttributes attributes = ComposeItemAttributes(page);
-    StoreElement(mode, attributes, ComposeItemList(page, FNodeProps), edtNameItem);
+    StoreElement(mode, attributes, ComposeItemList(page, FNodeProps));
 }
 
 void TfmItemProps::CommandReceived(int id, int code) {
-    if (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId)) ChangeParams(edtNameItem);
+    if (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId)) ChangeParams();
     if (code == CBN_SELCHANGE && id == kMemoryTypeId) cbxMemoryTypeChange();
     if (code == CBN_SELCHANGE && id == kItemTypeId) cbxItemTypeChange();
 }

@@ -24,7 +24,6 @@ enum ControlId : int {
     kByteOrderId,
 };
 
-constexpr int kFieldHeight = 21;
 constexpr unsigned kWarningBox = MB_TASKMODAL | MB_ICONWARNING;
 
 constexpr ElementKind kNode{1, 0x10116, WM_NODE_ADD, WM_NODE_MODIFY, WM_NODE_RELOAD,
@@ -38,9 +37,9 @@ TfmNodeProps::TfmNodeProps(HINSTANCE instance, IPageOwner& owner)
     : ElementPage(instance, 290, 286, owner, kNode) {
     if (!Handle()) return;
     // Created in tab order.
-    edtNameNode = AddEdit(kNameId, 112, 16, 161, kFieldHeight, "Node");
+    edtNameNode = AddNameEdit(kNameId, 112, 16, 161, "Node");
     edtDescriptNode = AddEdit(kDescriptionId, 112, 48, 161, kFieldHeight, "Описание узла");
-    rxsScanRate = AddSpinField(kScanRateId, 112, 84, 56, kFieldHeight, kScanRateSpin);
+    rxsScanRate = AddScanRateField(kScanRateId, 112, 84);
     rxsDeviceAddress = AddSpinField(kDeviceAddressId, 112, 140, 56, kFieldHeight,
                                     SpinSettings{SpinKind::Integer, 1, 255, 1, 0, 1});
     cbxComPort = AddDropDownList(kComPortId, 112, 112, 73, kFieldHeight);
@@ -63,7 +62,6 @@ TfmNodeProps::TfmNodeProps(HINSTANCE instance, IPageOwner& owner)
 
     AddHint(edtNameNode, "Имя узла");
     AddHint(edtDescriptNode, "Текстовое описание узла");
-    AddHint(rxsScanRate->Edit(), "Частота опроса переменных узла OPC сервером");
     edtNameNodeKeyPress.Hook(edtNameNode);
 
     ListAdd(cbxProtocolType, "RTU");
@@ -133,14 +131,14 @@ void TfmNodeProps::StoreNode(int mode) {
         return;
     }
     const TItemAttributes attributes = ComposeNodeAttributes(page);
-    StoreElement(mode, attributes, ComposeNodeList(page), edtNameNode);
+    StoreElement(mode, attributes, ComposeNodeList(page));
 }
 
 void TfmNodeProps::CommandReceived(int id, int code) {
     const bool edited =
         (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId || id == kDeviceAddressId)) ||
         (code == CBN_SELCHANGE && id == kByteOrderId);
-    if (edited) ChangeParams(edtNameNode);
+    if (edited) ChangeParams();
 }
 
 }  // namespace tervex

@@ -24,6 +24,9 @@ public:
     HFONT Font() const { return font_; }
 
 protected:
+    // The height of every edit box, list and number field.
+    static constexpr int kFieldHeight = 21;
+
     // Derived pages handle their messages here; the default is DefWindowProc.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam);

@@ -20,6 +20,7 @@ OleVariant OptionalR8(const std::optional<double>& value) {
     return value ? OleVariant::R8(*value) : OleVariant::Null();
 }
 
+// What the item page shows of a list.
 const ShownProperty<ItemStoredValues> kShown[] = {
     {PROP_DESCRIPTION, &ItemStoredValues::description}, {PROP_ACCESS_RIGHTS, &ItemStoredValues::accessRights},
     {PROP_SCAN_RATE, &ItemStoredValues::scanRateMs},    {PROP_ITEM_ADDRESS, &ItemStoredValues::address},

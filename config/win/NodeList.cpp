@@ -6,6 +6,7 @@
 namespace tervex {
 namespace {
 
+// What the node page shows of a list.
 const ShownProperty<NodeStoredValues> kShown[] = {
     {PROP_DESCRIPTION, &NodeStoredValues::description},     {PROP_SCAN_RATE, &NodeStoredValues::scanRateMs},
     {PROP_COM_PORT, &NodeStoredValues::comPort},             {PROP_DEVICE_ADDRESS, &NodeStoredValues::deviceAddress},
