@@ -39,7 +39,9 @@ protected:
 
     // Mode 0 adds a new element, mode 1 stores into the existing one.
     virtual void Store(int mode) = 0;
+    // Shows the element last loaded once more.
     virtual void Reload() = 0;
+    // A notification from one of the page's controls.
     virtual void CommandReceived(int id, int code) = 0;
 
     // The element's name, first in tab order: a duplicate name puts the focus there, and
