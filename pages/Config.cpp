@@ -25,7 +25,7 @@ void StoreWithHost(IOrnOPCServer* server, const char* name, int32_t value) {
 
 }  // namespace
 
-TfmConfig::TfmConfig(HINSTANCE instance, IPageOwner& owner) : PageWindow(instance, 280, 134), FOwner(owner) {
+TfmConfig::TfmConfig(HINSTANCE instance, IPageDriver& driver) : PageWindow(instance, 280, 134), FDriver(driver) {
     if (!Handle()) return;
     rxedtWaitTimeout = AddSpinField(kWaitTimeoutId, 16, 14, 50, kFieldHeight,
                                     SpinSettings{SpinKind::Decimal, 0.1, 999, 0.1, 1, 3.0});
@@ -60,11 +60,11 @@ bool TfmConfig::ApplySetting(const std::string& name, const std::string& value) 
 void TfmConfig::SaveSettings() {
     DriverSettings& settings = Settings();
     settings.WaitTimeout = SecondsToMs(rxedtWaitTimeout->Value());
-    StoreWithHost(FOwner.Server(), "WaitTimeout", settings.WaitTimeout);
+    StoreWithHost(FDriver.Server(), "WaitTimeout", settings.WaitTimeout);
     settings.CountTry = static_cast<int32_t>(RoundHalfEven(rxedtCountTry->Value()));
-    StoreWithHost(FOwner.Server(), "CountTry", settings.CountTry);
+    StoreWithHost(FDriver.Server(), "CountTry", settings.CountTry);
     settings.TimeNextSend = SecondsToMs(rxedtTimeNextSend->Value());
-    StoreWithHost(FOwner.Server(), "TimeNextSend", settings.TimeNextSend);
+    StoreWithHost(FDriver.Server(), "TimeNextSend", settings.TimeNextSend);
 }
 
 void TfmConfig::ConfigChange() {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "pages/PageOwner.h"
+#include "pages/PageDriver.h"
 #include "pages/PageWindow.h"
 #include "pages/SpinField.h"
 
@@ -11,7 +11,7 @@ namespace tervex {
 
 class TfmConfig : public PageWindow {
 public:
-    TfmConfig(HINSTANCE instance, IPageOwner& owner);
+    TfmConfig(HINSTANCE instance, IPageDriver& driver);
     ~TfmConfig() override;
 
     // Shows the settings in memory; the fields bring values outside their limits within them.
@@ -27,7 +27,7 @@ protected:
 private:
     void ConfigChange();
 
-    IPageOwner& FOwner;
+    IPageDriver& FDriver;
     std::unique_ptr<SpinField> rxedtWaitTimeout;
     std::unique_ptr<SpinField> rxedtCountTry;
     std::unique_ptr<SpinField> rxedtTimeNextSend;

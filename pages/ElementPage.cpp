@@ -9,8 +9,8 @@ constexpr SpinSettings kScanRateSeconds{SpinKind::Decimal, 0.1, 9999, 0.1, 1, 1.
 
 }  // namespace
 
-ElementPage::ElementPage(HINSTANCE instance, int width, int height, IPageOwner& owner, const ElementKind& kind)
-    : PageWindow(instance, width, height), FOwner(owner), FKind(kind) {}
+ElementPage::ElementPage(HINSTANCE instance, int width, int height, IPageDriver& driver, const ElementKind& kind)
+    : PageWindow(instance, width, height), FDriver(driver), FKind(kind) {}
 
 HWND ElementPage::AddNameEdit(int id, int left, int top, int width, std::string_view textUtf8) {
     FNameEdit = AddEdit(id, left, top, width, kFieldHeight, textUtf8);
@@ -34,7 +34,7 @@ void ElementPage::StoreElement(int mode, const TItemAttributes& attributes, Owne
     if (mode == 0) {
         IUnknown* created = nullptr;
         result = FHostItem.get()->AddElement(attributes, FKind.element, FKind.code, list.Address(),
-                                             FOwner.DriverInterface(), &created);
+                                             FDriver.DriverInterface(), &created);
         if (created) created->Release();
     } else {
         result = FHostItem.get()->ModifyElement(attributes, list.Address());

@@ -9,7 +9,7 @@
 #include "boundary/PluginInterface.h"
 #include "boundary/PropertyList.h"
 #include "pages/ComRef.h"
-#include "pages/PageOwner.h"
+#include "pages/PageDriver.h"
 #include "pages/PageWindow.h"
 #include "pages/SpinField.h"
 
@@ -35,7 +35,7 @@ struct ElementKind {
 
 class ElementPage : public PageWindow {
 protected:
-    ElementPage(HINSTANCE instance, int width, int height, IPageOwner& owner, const ElementKind& kind);
+    ElementPage(HINSTANCE instance, int width, int height, IPageDriver& driver, const ElementKind& kind);
 
     // Mode 0 adds a new element, mode 1 stores into the existing one.
     virtual void Store(int mode) = 0;
@@ -65,7 +65,7 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) final;
     void Release();
 
-    IPageOwner& FOwner;
+    IPageDriver& FDriver;
     const ElementKind& FKind;
     HWND FNameEdit = nullptr;
 };

@@ -44,8 +44,8 @@ bool HasStyle(HWND control, LONG_PTR style) { return (GetWindowLongPtrW(control,
 
 }  // namespace
 
-TfmItemProps::TfmItemProps(HINSTANCE instance, IPageOwner& owner)
-    : ElementPage(instance, 326, 263, owner, kItem) {
+TfmItemProps::TfmItemProps(HINSTANCE instance, IPageDriver& driver)
+    : ElementPage(instance, 326, 263, driver, kItem) {
     if (!Handle()) return;
     // Created in tab order.
     edtNameItem = AddNameEdit(kNameId, 120, 16, 185, "Item");

@@ -11,7 +11,7 @@ namespace tervex {
 
 class TfmItemProps : public ElementPage {
 public:
-    TfmItemProps(HINSTANCE instance, IPageOwner& owner);
+    TfmItemProps(HINSTANCE instance, IPageDriver& driver);
     ~TfmItemProps() override;
 
     // Prepares the page for an item of the node: the type list is filled afresh and the

@@ -33,8 +33,8 @@ constexpr ElementKind kNode{1, 0x10116, WM_NODE_ADD, WM_NODE_MODIFY, WM_NODE_REL
 
 }  // namespace
 
-TfmNodeProps::TfmNodeProps(HINSTANCE instance, IPageOwner& owner)
-    : ElementPage(instance, 290, 286, owner, kNode) {
+TfmNodeProps::TfmNodeProps(HINSTANCE instance, IPageDriver& driver)
+    : ElementPage(instance, 290, 286, driver, kNode) {
     if (!Handle()) return;
     // Created in tab order.
     edtNameNode = AddNameEdit(kNameId, 112, 16, 161, "Node");

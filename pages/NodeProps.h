@@ -11,7 +11,7 @@ namespace tervex {
 
 class TfmNodeProps : public ElementPage {
 public:
-    TfmNodeProps(HINSTANCE instance, IPageOwner& owner);
+    TfmNodeProps(HINSTANCE instance, IPageDriver& driver);
     ~TfmNodeProps() override;
 
     // The controls keep what they show: a new node starts from the page's last values.

@@ -4,9 +4,9 @@
 
 namespace tervex {
 
-class IPageOwner {
+class IPageDriver {
 public:
-    virtual ~IPageOwner() = default;
+    virtual ~IPageDriver() = default;
     // The host server given to Initialize; empty before it.
     virtual IOrnOPCServer* Server() = 0;
     // The driver interface the host takes with each element a page adds; empty without a driver.
