@@ -27,6 +27,9 @@ gtest_discover_tests(tervex_native_tests DISCOVERY_TIMEOUT 60)
 add_test(NAME core_has_no_windows_h
   COMMAND sh -c "! grep -rIl -i -E '#\\s*include\\s*[<\"](windows|winbase|ole2|oleauto|objbase)\\.h' values/*.* protocol/*.* config/*.* tools/sim tools/host/core 2>/dev/null | grep ."
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+# Every include points down: core, Windows layer, pages, plug-in.
+add_test(NAME includes_point_down COMMAND ${CMAKE_COMMAND} -P ${PROJECT_SOURCE_DIR}/cmake/CheckLayers.cmake
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
 
 foreach(dir tools/sim tools/host bench fuzz tests/soak)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)

@@ -15,6 +15,8 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE
 file(GLOB TERVEX_WIN_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/plugin/*.cpp
   ${PROJECT_SOURCE_DIR}/pages/*.cpp
+  ${PROJECT_SOURCE_DIR}/boundary/*.cpp
+  ${PROJECT_SOURCE_DIR}/win/*.cpp
   ${PROJECT_SOURCE_DIR}/values/win/*.cpp
   ${PROJECT_SOURCE_DIR}/config/win/*.cpp)
 list(REMOVE_ITEM TERVEX_WIN_SOURCES ${PROJECT_SOURCE_DIR}/plugin/DllMain.cpp)

@@ -1,23 +1,19 @@
 #include "pages/Config.h"
 
+#include "boundary/PluginInterface.h"
 #include "config/DriverSettings.h"
 #include "config/NodePageValues.h"
-#include "plugin/Driver.h"
-#include "plugin/Library.h"
-#include "plugin/MessageBox.h"
-#include "plugin/PluginInterface.h"
+#include "win/MessageBox.h"
 
 namespace tervex {
 namespace {
 
 enum ControlId : int { kWaitTimeoutId = 301, kCountTryId, kTimeNextSendId };
 
-constexpr int kFieldHeight = 21;
 
 int32_t SecondsToMs(double seconds) { return static_cast<int32_t>(RoundHalfEven(seconds * 1000.0)); }
 
-void StoreWithHost(const char* name, int32_t value) {
-    IOrnOPCServer* server = Driver() ? Driver()->Server() : nullptr;
+void StoreWithHost(IOrnOPCServer* server, const char* name, int32_t value) {
     // Before Initialize there is no host to tell; the value in memory still applies.
     if (!server) return;
     ShortString nameText{};
@@ -29,14 +25,14 @@ void StoreWithHost(const char* name, int32_t value) {
 
 }  // namespace
 
-TfmConfig::TfmConfig(HINSTANCE instance) : PageWindow(instance, 280, 134) {
+TfmConfig::TfmConfig(HINSTANCE instance, IPageDriver& driver) : PageWindow(instance, 280, 134), FDriver(driver) {
     if (!Handle()) return;
-    rxedtWaitTimeout = std::make_unique<SpinField>(Handle(), kWaitTimeoutId, 16, 14, 50, kFieldHeight, Font(),
-                                                   SpinSettings{SpinKind::Decimal, 0.1, 999, 0.1, 1, 3.0});
-    rxedtCountTry = std::make_unique<SpinField>(Handle(), kCountTryId, 16, 54, 50, kFieldHeight, Font(),
-                                                SpinSettings{SpinKind::Integer, 1, 100, 1, 0, 3});
-    rxedtTimeNextSend = std::make_unique<SpinField>(Handle(), kTimeNextSendId, 16, 94, 50, kFieldHeight, Font(),
-                                                    SpinSettings{SpinKind::Decimal, 0.1, 999, 0.1, 1, 60.0});
+    rxedtWaitTimeout = AddSpinField(kWaitTimeoutId, 16, 14, 50, kFieldHeight,
+                                    SpinSettings{SpinKind::Decimal, 0.1, 999, 0.1, 1, 3.0});
+    rxedtCountTry = AddSpinField(kCountTryId, 16, 54, 50, kFieldHeight,
+                                 SpinSettings{SpinKind::Integer, 1, 100, 1, 0, 3});
+    rxedtTimeNextSend = AddSpinField(kTimeNextSendId, 16, 94, 50, kFieldHeight,
+                                     SpinSettings{SpinKind::Decimal, 0.1, 999, 0.1, 1, 60.0});
     AddLabel("Время ожидания ответа, Сек", 78, 18);
     AddLabel("Кол-во попыток связи", 78, 58);
     AddLabel("Время возобновления опроса, Сек", 78, 98);
@@ -64,11 +60,11 @@ bool TfmConfig::ApplySetting(const std::string& name, const std::string& value) 
 void TfmConfig::SaveSettings() {
     DriverSettings& settings = Settings();
     settings.WaitTimeout = SecondsToMs(rxedtWaitTimeout->Value());
-    StoreWithHost("WaitTimeout", settings.WaitTimeout);
+    StoreWithHost(FDriver.Server(), "WaitTimeout", settings.WaitTimeout);
     settings.CountTry = static_cast<int32_t>(RoundHalfEven(rxedtCountTry->Value()));
-    StoreWithHost("CountTry", settings.CountTry);
+    StoreWithHost(FDriver.Server(), "CountTry", settings.CountTry);
     settings.TimeNextSend = SecondsToMs(rxedtTimeNextSend->Value());
-    StoreWithHost("TimeNextSend", settings.TimeNextSend);
+    StoreWithHost(FDriver.Server(), "TimeNextSend", settings.TimeNextSend);
 }
 
 void TfmConfig::ConfigChange() {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "pages/PageDriver.h"
 #include "pages/PageWindow.h"
 #include "pages/SpinField.h"
 
@@ -10,7 +11,7 @@ namespace tervex {
 
 class TfmConfig : public PageWindow {
 public:
-    explicit TfmConfig(HINSTANCE instance);
+    TfmConfig(HINSTANCE instance, IPageDriver& driver);
     ~TfmConfig() override;
 
     // Shows the settings in memory; the fields bring values outside their limits within them.
@@ -26,6 +27,7 @@ protected:
 private:
     void ConfigChange();
 
+    IPageDriver& FDriver;
     std::unique_ptr<SpinField> rxedtWaitTimeout;
     std::unique_ptr<SpinField> rxedtCountTry;
     std::unique_ptr<SpinField> rxedtTimeNextSend;

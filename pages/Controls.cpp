@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 namespace tervex {
 namespace {

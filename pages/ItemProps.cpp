@@ -6,9 +6,6 @@
 #include "config/NodePageValues.h"
 #include "config/win/ItemList.h"
 #include "pages/Controls.h"
-#include "pages/ElementStore.h"
-#include "plugin/Driver.h"
-#include "plugin/Library.h"
 #include "values/DataTypes.h"
 
 namespace tervex {
@@ -26,9 +23,11 @@ enum ControlId : int {
     kDataBitId,
 };
 
-constexpr int kFieldHeight = 21;
-constexpr int32_t kItemElement = 2;
-constexpr int32_t kItemCode = 0x10102;
+constexpr ElementKind kItem{2, 0x10102, WM_ITEM_ADD, WM_ITEM_MODIFY, WM_ITEM_RELOAD,
+                            WM_ITEM_NAME_EMPTY, WM_ITEM_CHANGED, WM_ITEM_APPLIED,
+                            "Переменная с таким именем уже существует\r\nВведите другое имя переменной",
+                            "Не верное имя переменной", "Ошибка при добавлении переменной"};
+
 const char kBoolean[] = "Boolean";
 
 // The types an item can have, in the order of the list.
@@ -45,21 +44,20 @@ bool HasStyle(HWND control, LONG_PTR style) { return (GetWindowLongPtrW(control,
 
 }  // namespace
 
-TfmItemProps::TfmItemProps(HINSTANCE instance) : PageWindow(instance, 326, 263) {
+TfmItemProps::TfmItemProps(HINSTANCE instance, IPageDriver& driver)
+    : ElementPage(instance, 326, 263, driver, kItem) {
     if (!Handle()) return;
     // Created in tab order.
-    edtNameItem = AddEdit(kNameId, 120, 16, 185, kFieldHeight, "Item");
+    edtNameItem = AddNameEdit(kNameId, 120, 16, 185, "Item");
     edtDescriptItem = AddEdit(kDescriptionId, 120, 48, 185, kFieldHeight, "Описание переменной");
-    rxsScanRate = std::make_unique<SpinField>(Handle(), kScanRateId, 120, 104, 56, kFieldHeight, Font(),
-                                              SpinSettings{SpinKind::Decimal, 0.1, 9999, 0.1, 1, 1.0});
-    rxsItemAddress = std::make_unique<SpinField>(Handle(), kAddressId, 120, 168, 57, kFieldHeight, Font(),
-                                                 SpinSettings{SpinKind::Hexadecimal, 0, 255, 1, 0, 3});
+    rxsScanRate = AddScanRateField(kScanRateId, 120, 104);
+    rxsItemAddress = AddSpinField(kAddressId, 120, 168, 57, kFieldHeight,
+                                  SpinSettings{SpinKind::Hexadecimal, 0, 255, 1, 0, 3});
     cbxMemoryType = AddDropDownList(kMemoryTypeId, 120, 136, 89, kFieldHeight);
     cbxItemType = AddDropDownList(kItemTypeId, 120, 200, 105, kFieldHeight);
     chbxReadAccess = AddCheckBox(kReadAccessId, "Чтение", 120, 78, 65, 17);
     chbxWriteAccess = AddCheckBox(kWriteAccessId, "Запись", 200, 78, 65, 17);
-    rxsDataBit = std::make_unique<SpinField>(Handle(), kDataBitId, 120, 232, 57, kFieldHeight, Font(),
-                                             SpinSettings{SpinKind::Integer, 0, 7, 1, 0, 0});
+    rxsDataBit = AddSpinField(kDataBitId, 120, 232, 57, kFieldHeight, SpinSettings{SpinKind::Integer, 0, 7, 1, 0, 0});
 
     AddLabel("Имя переменной:", 24, 18);
     AddLabel("Описание:", 60, 50);
@@ -77,7 +75,6 @@ TfmItemProps::TfmItemProps(HINSTANCE instance) : PageWindow(instance, 326, 263) 
     AddHint(edtDescriptItem, "Текстовое описание переменной");
     AddHint(chbxReadAccess, "Право на чтение переменной");
     AddHint(chbxWriteAccess, "Право на запись переменной");
-    AddHint(rxsScanRate->Edit(), "Частота опроса переменных узла OPC сервером");
     edtNameItemKeyPress.Hook(edtNameItem);
 
     SetChecked(chbxReadAccess, true);
@@ -93,9 +90,8 @@ TfmItemProps::~TfmItemProps() = default;
 
 void TfmItemProps::AttachToHost(HWND hostWnd, IOrnItem* element, TItemProperties* nodeProps,
                                 TItemProperties* itemProps) {
-    FHostWnd = hostWnd;
+    AttachHost(hostWnd, element);
     FLoading = true;
-    FHostItem.Reset(element);
     FNodeProps = nodeProps;
     FItemProps = itemProps;
     SetShortString(FItemName, ControlText(edtNameItem));
@@ -186,54 +182,14 @@ ItemPageValues TfmItemProps::ReadControls() const {
 void TfmItemProps::StoreItem(int mode) {
     if (!FHostItem) return;
     const ItemPageValues page = ReadControls();
-    HRESULT result = E_FAIL;
-    {
-        TItemAttributes attributes = ComposeItemAttributes(page);
-        OwnedPropertyList list = ComposeItemList(page, FNodeProps);
-        result = StoreElement(FHostItem.get(), Driver(), mode, attributes, kItemElement, kItemCode, list.Address(),
-                              edtNameItem,
-                              StoreTexts{"Переменная с таким именем уже существует\r\nВведите другое имя переменной",
-                                         "Не верное имя переменной", "Ошибка при добавлении переменной"});
-    }  // the list's values are cleared and the list released here
-    if (result == S_OK) NotifyHost(FHostWnd, WM_ITEM_APPLIED);
+    const TItemAttributes attributes = ComposeItemAttributes(page);
+    StoreElement(mode, attributes, ComposeItemList(page, FNodeProps));
 }
 
-void TfmItemProps::ChangeParams() {
-    if (FLoading || !FHostWnd) return;
-    NotifyHost(FHostWnd, GetWindowTextLengthW(edtNameItem) == 0 ? WM_ITEM_NAME_EMPTY : WM_ITEM_CHANGED);
-}
-
-void TfmItemProps::Release() {
-    FHostWnd = nullptr;
-    FHostItem.Reset(nullptr);
-}
-
-LRESULT TfmItemProps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND: {
-        const int id = LOWORD(wParam);
-        const int code = HIWORD(wParam);
-        if (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId)) ChangeParams();
-        if (code == CBN_SELCHANGE && id == kMemoryTypeId) cbxMemoryTypeChange();
-        if (code == CBN_SELCHANGE && id == kItemTypeId) cbxItemTypeChange();
-        return 0;
-    }
-    case WM_ITEM_ADD:
-        StoreItem(0);
-        return 0;
-    case WM_ITEM_MODIFY:
-        StoreItem(1);
-        return 0;
-    case WM_ITEM_RELOAD:
-        LoadItem(FItemName, FNodeProps, FItemProps);
-        return 0;
-    case WM_PAGE_DETACH:
-        Detach();
-        Release();
-        return 0;
-    default:
-        return DefaultHandling(message, wParam, lParam);
-    }
+void TfmItemProps::CommandReceived(int id, int code) {
+    if (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId)) ChangeParams();
+    if (code == CBN_SELCHANGE && id == kMemoryTypeId) cbxMemoryTypeChange();
+    if (code == CBN_SELCHANGE && id == kItemTypeId) cbxItemTypeChange();
 }
 
 }  // namespace tervex

@@ -3,17 +3,15 @@
 #include <memory>
 
 #include "config/ItemPageValues.h"
-#include "pages/ComRef.h"
 #include "pages/EditHook.h"
-#include "pages/PageWindow.h"
+#include "pages/ElementPage.h"
 #include "pages/SpinField.h"
-#include "plugin/PluginInterface.h"
 
 namespace tervex {
 
-class TfmItemProps : public PageWindow {
+class TfmItemProps : public ElementPage {
 public:
-    explicit TfmItemProps(HINSTANCE instance);
+    TfmItemProps(HINSTANCE instance, IPageDriver& driver);
     ~TfmItemProps() override;
 
     // Prepares the page for an item of the node: the type list is filled afresh and the
@@ -23,17 +21,15 @@ public:
     // Mode 0 adds a new item, mode 1 stores into the existing one.
     void StoreItem(int mode);
 
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
 private:
-    void ChangeParams();
+    void Store(int mode) override { StoreItem(mode); }
+    void Reload() override { LoadItem(FItemName, FNodeProps, FItemProps); }
+    void CommandReceived(int id, int code) override;
     // The memory-area rule: address limit, "Boolean" only in RAM, no write right in FLASH.
     void cbxMemoryTypeChange();
     // The type rule: size label, bit number only for "Boolean".
     void cbxItemTypeChange();
     ItemPageValues ReadControls() const;
-    void Release();
 
     HWND edtNameItem = nullptr;
     HWND edtDescriptItem = nullptr;
@@ -48,11 +44,8 @@ private:
     HWND lblDataBit = nullptr;
     PeriodFilter edtNameItemKeyPress;
 
-    HWND FHostWnd = nullptr;
-    ComRef<IOrnItem> FHostItem;
     TItemProperties* FNodeProps = nullptr;
     TItemProperties* FItemProps = nullptr;
-    bool FLoading = false;
     ShortString FItemName{};
 };
 

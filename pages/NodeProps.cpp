@@ -5,12 +5,9 @@
 #include "config/win/NodeList.h"
 #include "pages/ComPortList.h"
 #include "pages/Controls.h"
-#include "pages/ElementStore.h"
-#include "plugin/Driver.h"
-#include "plugin/Library.h"
-#include "plugin/MessageBox.h"
-#include "plugin/WideText.h"
 #include "values/ValueCodec.h"
+#include "win/MessageBox.h"
+#include "win/WideText.h"
 
 namespace tervex {
 namespace {
@@ -27,22 +24,24 @@ enum ControlId : int {
     kByteOrderId,
 };
 
-constexpr int kFieldHeight = 21;
 constexpr unsigned kWarningBox = MB_TASKMODAL | MB_ICONWARNING;
-constexpr int32_t kNodeElement = 1;
-constexpr int32_t kNodeCode = 0x10116;
+
+constexpr ElementKind kNode{1, 0x10116, WM_NODE_ADD, WM_NODE_MODIFY, WM_NODE_RELOAD,
+                            WM_NODE_NAME_EMPTY, WM_NODE_CHANGED, WM_NODE_APPLIED,
+                            "Узел с таким именем уже существует\r\nВведите другое имя узла",
+                            "Не верное имя узла", "Ошибка при добавлении узла"};
 
 }  // namespace
 
-TfmNodeProps::TfmNodeProps(HINSTANCE instance) : PageWindow(instance, 290, 286) {
+TfmNodeProps::TfmNodeProps(HINSTANCE instance, IPageDriver& driver)
+    : ElementPage(instance, 290, 286, driver, kNode) {
     if (!Handle()) return;
     // Created in tab order.
-    edtNameNode = AddEdit(kNameId, 112, 16, 161, kFieldHeight, "Node");
+    edtNameNode = AddNameEdit(kNameId, 112, 16, 161, "Node");
     edtDescriptNode = AddEdit(kDescriptionId, 112, 48, 161, kFieldHeight, "Описание узла");
-    rxsScanRate = std::make_unique<SpinField>(Handle(), kScanRateId, 112, 84, 56, kFieldHeight, Font(),
-                                              SpinSettings{SpinKind::Decimal, 0.1, 9999, 0.1, 1, 1.0});
-    rxsDeviceAddress = std::make_unique<SpinField>(Handle(), kDeviceAddressId, 112, 140, 56, kFieldHeight, Font(),
-                                                   SpinSettings{SpinKind::Integer, 1, 255, 1, 0, 1});
+    rxsScanRate = AddScanRateField(kScanRateId, 112, 84);
+    rxsDeviceAddress = AddSpinField(kDeviceAddressId, 112, 140, 56, kFieldHeight,
+                                    SpinSettings{SpinKind::Integer, 1, 255, 1, 0, 1});
     cbxComPort = AddDropDownList(kComPortId, 112, 112, 73, kFieldHeight);
     cbxProtocolType = AddDropDownList(kProtocolId, 112, 168, 73, kFieldHeight);
     edtPasswordRead = AddEdit(kPasswordReadId, 112, 200, 121, kFieldHeight, "");
@@ -63,7 +62,6 @@ TfmNodeProps::TfmNodeProps(HINSTANCE instance) : PageWindow(instance, 290, 286) 
 
     AddHint(edtNameNode, "Имя узла");
     AddHint(edtDescriptNode, "Текстовое описание узла");
-    AddHint(rxsScanRate->Edit(), "Частота опроса переменных узла OPC сервером");
     edtNameNodeKeyPress.Hook(edtNameNode);
 
     ListAdd(cbxProtocolType, "RTU");
@@ -84,10 +82,7 @@ void TfmNodeProps::FillComPortList() {
     if (SendMessageW(cbxComPort, CB_GETCOUNT, 0, 0) > 0) ListSelect(cbxComPort, 0);
 }
 
-void TfmNodeProps::AttachToHost(HWND hostWnd, IOrnItem* element) {
-    FHostWnd = hostWnd;
-    FHostItem.Reset(element);
-}
+void TfmNodeProps::AttachToHost(HWND hostWnd, IOrnItem* element) { AttachHost(hostWnd, element); }
 
 NodePageValues TfmNodeProps::ReadControls() const {
     NodePageValues page;
@@ -135,55 +130,15 @@ void TfmNodeProps::StoreNode(int mode) {
         ShowMessageBox("Выберите COM порт", "Добавить узел", kWarningBox);
         return;
     }
-    HRESULT result = E_FAIL;
-    {
-        TItemAttributes attributes = ComposeNodeAttributes(page);
-        OwnedPropertyList list = ComposeNodeList(page);
-        result = StoreElement(FHostItem.get(), Driver(), mode, attributes, kNodeElement, kNodeCode, list.Address(),
-                              edtNameNode,
-                              StoreTexts{"Узел с таким именем уже существует\r\nВведите другое имя узла",
-                                         "Не верное имя узла", "Ошибка при добавлении узла"});
-    }  // the list's values are cleared and the list released here
-    if (result == S_OK) NotifyHost(FHostWnd, WM_NODE_APPLIED);
+    const TItemAttributes attributes = ComposeNodeAttributes(page);
+    StoreElement(mode, attributes, ComposeNodeList(page));
 }
 
-void TfmNodeProps::ChangeParams() {
-    if (FLoading || !FHostWnd) return;
-    NotifyHost(FHostWnd, GetWindowTextLengthW(edtNameNode) == 0 ? WM_NODE_NAME_EMPTY : WM_NODE_CHANGED);
-}
-
-void TfmNodeProps::Release() {
-    FHostWnd = nullptr;
-    FHostItem.Reset(nullptr);
-}
-
-LRESULT TfmNodeProps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND: {
-        const int id = LOWORD(wParam);
-        const int code = HIWORD(wParam);
-        const bool edited = (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId ||
-                                                   id == kDeviceAddressId)) ||
-                            (code == CBN_SELCHANGE && id == kByteOrderId);
-        if (edited) ChangeParams();
-        return 0;
-    }
-    case WM_NODE_ADD:
-        StoreNode(0);
-        return 0;
-    case WM_NODE_MODIFY:
-        StoreNode(1);
-        return 0;
-    case WM_NODE_RELOAD:
-        LoadNode(FNodeName, FNodeProps);
-        return 0;
-    case WM_PAGE_DETACH:
-        Detach();
-        Release();
-        return 0;
-    default:
-        return DefaultHandling(message, wParam, lParam);
-    }
+void TfmNodeProps::CommandReceived(int id, int code) {
+    const bool edited =
+        (code == EN_CHANGE && (id == kNameId || id == kDescriptionId || id == kScanRateId || id == kDeviceAddressId)) ||
+        (code == CBN_SELCHANGE && id == kByteOrderId);
+    if (edited) ChangeParams();
 }
 
 }  // namespace tervex

@@ -3,17 +3,15 @@
 #include <memory>
 
 #include "config/NodePageValues.h"
-#include "pages/ComRef.h"
 #include "pages/EditHook.h"
-#include "pages/PageWindow.h"
+#include "pages/ElementPage.h"
 #include "pages/SpinField.h"
-#include "plugin/PluginInterface.h"
 
 namespace tervex {
 
-class TfmNodeProps : public PageWindow {
+class TfmNodeProps : public ElementPage {
 public:
-    explicit TfmNodeProps(HINSTANCE instance);
+    TfmNodeProps(HINSTANCE instance, IPageDriver& driver);
     ~TfmNodeProps() override;
 
     // The controls keep what they show: a new node starts from the page's last values.
@@ -24,13 +22,11 @@ public:
     void StoreNode(int mode);
     void FillComPortList();
 
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
 private:
-    void ChangeParams();
+    void Store(int mode) override { StoreNode(mode); }
+    void Reload() override { LoadNode(FNodeName, FNodeProps); }
+    void CommandReceived(int id, int code) override;
     NodePageValues ReadControls() const;
-    void Release();
 
     HWND edtNameNode = nullptr;
     HWND edtDescriptNode = nullptr;
@@ -43,9 +39,6 @@ private:
     HWND cbxOrderBytes = nullptr;
     PeriodFilter edtNameNodeKeyPress;
 
-    HWND FHostWnd = nullptr;
-    ComRef<IOrnItem> FHostItem;
-    bool FLoading = false;
     ShortString FNodeName{};
     TItemProperties* FNodeProps = nullptr;
 };

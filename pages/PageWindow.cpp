@@ -5,7 +5,7 @@
 #include <string>
 
 #include "pages/SpinField.h"
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 namespace tervex {
 namespace {
@@ -157,6 +157,11 @@ HWND PageWindow::AddDropDownList(int id, int left, int top, int width, int heigh
 
 HWND PageWindow::AddCheckBox(int id, std::string_view captionUtf8, int left, int top, int width, int height) {
     return CreateControl(0, L"BUTTON", captionUtf8, WS_TABSTOP | BS_AUTOCHECKBOX, left, top, width, height, id);
+}
+
+std::unique_ptr<SpinField> PageWindow::AddSpinField(int id, int left, int top, int width, int height,
+                                                    const SpinSettings& settings) {
+    return std::make_unique<SpinField>(hwnd_, id, left, top, width, height, font_, settings);
 }
 
 void PageWindow::AddHint(HWND control, std::string_view hintUtf8) {

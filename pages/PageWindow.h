@@ -3,9 +3,13 @@
 // shown, with the helpers its controls are built from.
 #include <windows.h>
 
+#include <memory>
 #include <string_view>
 
 namespace tervex {
+
+class SpinField;
+struct SpinSettings;
 
 class PageWindow {
 public:
@@ -20,6 +24,9 @@ public:
     HFONT Font() const { return font_; }
 
 protected:
+    // The height of every edit box, list and number field.
+    static constexpr int kFieldHeight = 21;
+
     // Derived pages handle their messages here; the default is DefWindowProc.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam);
@@ -29,6 +36,8 @@ protected:
     HWND AddEdit(int id, int left, int top, int width, int height, std::string_view textUtf8);
     HWND AddDropDownList(int id, int left, int top, int width, int height);
     HWND AddCheckBox(int id, std::string_view captionUtf8, int left, int top, int width, int height);
+    std::unique_ptr<SpinField> AddSpinField(int id, int left, int top, int width, int height,
+                                            const SpinSettings& settings);
     // Sizes a label to its caption, as labels are sized when they are created.
     void FitLabel(HWND label);
     // A hint shown while the mouse rests on the control.

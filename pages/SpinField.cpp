@@ -8,7 +8,7 @@
 #include <cctype>
 
 #include "pages/Controls.h"
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 namespace tervex {
 namespace {

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "boundary/PropertyList.h"
 #include "config/DriverSettings.h"
-#include "plugin/EngineAdapter.h"
-#include "plugin/Guard.h"
-#include "plugin/HostShield.h"
-#include "plugin/Library.h"
-#include "plugin/PropertyList.h"
-#include "plugin/PropertyText.h"
 #include "pages/Config.h"
+#include "plugin/EngineAdapter.h"
+#include "plugin/Library.h"
+#include "plugin/PropertyText.h"
+#include "win/Guard.h"
+#include "win/HostShield.h"
 
 namespace tervex {
 namespace {

@@ -2,7 +2,7 @@
 // The one driver object behind the library's export.
 #include <memory>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "plugin/TaskEntry.h"
 
 namespace tervex {

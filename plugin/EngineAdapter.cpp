@@ -6,14 +6,14 @@
 #include "config/win/ItemList.h"
 #include "config/win/NodeList.h"
 #include "plugin/Driver.h"
-#include "plugin/Guard.h"
-#include "plugin/HostShield.h"
 #include "plugin/TaskEntry.h"
 #include "protocol/RequestBuilder.h"
 #include "values/DataTypes.h"
 #include "values/win/DateTime.h"
 #include "values/win/OleVariant.h"
 #include "values/win/VariantCodec.h"
+#include "win/Guard.h"
+#include "win/HostShield.h"
 
 namespace tervex {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "plugin/PluginInterface.h"
-#include "plugin/WinClock.h"
+#include "boundary/PluginInterface.h"
 #include "protocol/PollEngine.h"
+#include "win/WinClock.h"
 
 namespace tervex {
 

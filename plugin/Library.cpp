@@ -14,6 +14,14 @@ TfmItemProps* g_itemPage = nullptr;
 TfmConfig* g_configPage = nullptr;
 TComPortDriver* g_driver = nullptr;
 
+// The pages are made before the driver and reach it through here.
+class DriverForPages final : public IPageDriver {
+public:
+    IOrnOPCServer* Server() override { return g_driver ? g_driver->Server() : nullptr; }
+    IOrnDriver2* DriverInterface() override { return g_driver ? g_driver->DriverInterface() : nullptr; }
+};
+DriverForPages g_pageDriver;
+
 template <typename T>
 void Destroy(T*& object) {
     T* doomed = object;
@@ -28,9 +36,9 @@ void Destroy(T*& object) {
 
 void LibraryInitialize(HINSTANCE instance) {
     g_instance = instance;
-    if (!g_nodePage) g_nodePage = new TfmNodeProps(instance);
-    if (!g_itemPage) g_itemPage = new TfmItemProps(instance);
-    if (!g_configPage) g_configPage = new TfmConfig(instance);
+    if (!g_nodePage) g_nodePage = new TfmNodeProps(instance, g_pageDriver);
+    if (!g_itemPage) g_itemPage = new TfmItemProps(instance, g_pageDriver);
+    if (!g_configPage) g_configPage = new TfmConfig(instance, g_pageDriver);
     if (!g_driver) g_driver = new TComPortDriver();
 }
 

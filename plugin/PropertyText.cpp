@@ -4,10 +4,10 @@
 
 #include <cstdio>
 
+#include "boundary/PropertyList.h"
 #include "config/ItemParams.h"
 #include "config/NodeParams.h"
-#include "plugin/PropertyList.h"
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 namespace tervex {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <oleauto.h>
 
+#include "boundary/PropertyList.h"
+#include "boundary/TaskMem.h"
 #include "config/ItemParams.h"
-#include "plugin/HostShield.h"
-#include "plugin/PropertyList.h"
-#include "plugin/TaskMem.h"
+#include "win/HostShield.h"
 
 namespace tervex {
 namespace {

@@ -2,8 +2,8 @@
 // The driver's own copy of a host task.
 #include <cstdint>
 
-#include "plugin/PluginInterface.h"
-#include "plugin/Records.h"
+#include "boundary/PluginInterface.h"
+#include "boundary/Records.h"
 
 namespace tervex {
 

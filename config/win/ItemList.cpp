@@ -20,6 +20,14 @@ OleVariant OptionalR8(const std::optional<double>& value) {
     return value ? OleVariant::R8(*value) : OleVariant::Null();
 }
 
+// What the item page shows of a list.
+const ShownProperty<ItemStoredValues> kShown[] = {
+    {PROP_DESCRIPTION, &ItemStoredValues::description}, {PROP_ACCESS_RIGHTS, &ItemStoredValues::accessRights},
+    {PROP_SCAN_RATE, &ItemStoredValues::scanRateMs},    {PROP_ITEM_ADDRESS, &ItemStoredValues::address},
+    {PROP_MEMORY_TYPE, &ItemStoredValues::memoryArea},  {PROP_ITEM_TYPE, &ItemStoredValues::typeCode},
+    {PROP_BIT_NUMBER, &ItemStoredValues::bitNumber},
+};
+
 }  // namespace
 
 OwnedPropertyList ComposeItemList(const ItemPageValues& page, const TItemProperties* nodeList) {
@@ -28,7 +36,8 @@ OwnedPropertyList ComposeItemList(const ItemPageValues& page, const TItemPropert
 
 OwnedPropertyList ComposeItemList(const ItemPageValues& page, const TItemProperties* nodeList,
                                   double composedAtLocal) {
-    const std::optional<double> nodeScanRateMs = OptionalDoubleProperty(nodeList, PROP_SCAN_RATE);
+    std::optional<double> nodeScanRateMs;
+    ReadShown(nodeList, PROP_SCAN_RATE, nodeScanRateMs);
 
     PropertyListBuilder list(10);
     list.Add(PROP_ITEM_TYPE, VT_I2, "Тип переменной", OleVariant::I4(ItemTypeCode(page)).ref());
@@ -49,17 +58,7 @@ TItemAttributes ComposeItemAttributes(const ItemPageValues& page) {
     return ComposeElementAttributes(page.name, static_cast<uint32_t>(ItemAccessRights(page)), ItemTypeCode(page));
 }
 
-ItemStoredValues ReadItemStoredValues(const TItemProperties* list) {
-    ItemStoredValues stored;
-    stored.description = OptionalTextProperty(list, PROP_DESCRIPTION);
-    stored.accessRights = OptionalInt64Property(list, PROP_ACCESS_RIGHTS);
-    stored.scanRateMs = OptionalDoubleProperty(list, PROP_SCAN_RATE);
-    stored.address = OptionalDoubleProperty(list, PROP_ITEM_ADDRESS);
-    stored.memoryArea = OptionalTextProperty(list, PROP_MEMORY_TYPE);
-    stored.typeCode = OptionalInt64Property(list, PROP_ITEM_TYPE);
-    stored.bitNumber = OptionalDoubleProperty(list, PROP_BIT_NUMBER);
-    return stored;
-}
+ItemStoredValues ReadItemStoredValues(const TItemProperties* list) { return ReadShownProperties(list, kShown); }
 
 ParamsStatus ReadItemParams(const TItemProperties* list, ItemParams& params) {
     params = ItemParams{};

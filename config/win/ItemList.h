@@ -3,11 +3,11 @@
 // page and by the driver.
 #include <optional>
 
+#include "boundary/PropertyList.h"
+#include "boundary/Records.h"
 #include "config/ItemPageValues.h"
 #include "config/ItemParams.h"
 #include "config/win/NodeList.h"
-#include "plugin/PropertyList.h"
-#include "plugin/Records.h"
 
 namespace tervex {
 

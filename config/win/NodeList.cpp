@@ -1,10 +1,20 @@
 #include "config/win/NodeList.h"
 
-
 #include "config/win/PropertyRead.h"
 #include "values/win/OleVariant.h"
 
 namespace tervex {
+namespace {
+
+// What the node page shows of a list.
+const ShownProperty<NodeStoredValues> kShown[] = {
+    {PROP_DESCRIPTION, &NodeStoredValues::description},     {PROP_SCAN_RATE, &NodeStoredValues::scanRateMs},
+    {PROP_COM_PORT, &NodeStoredValues::comPort},             {PROP_DEVICE_ADDRESS, &NodeStoredValues::deviceAddress},
+    {PROP_PROTOCOL_TYPE, &NodeStoredValues::protocol},       {PROP_READ_PASSWORD, &NodeStoredValues::readPassword},
+    {PROP_WRITE_PASSWORD, &NodeStoredValues::writePassword}, {PROP_BYTE_ORDER, &NodeStoredValues::byteOrder},
+};
+
+}  // namespace
 
 OwnedPropertyList ComposeNodeList(const NodePageValues& page) {
     PropertyListBuilder list(8);
@@ -23,18 +33,7 @@ TItemAttributes ComposeNodeAttributes(const NodePageValues& page) {
     return ComposeElementAttributes(page.name, 3, 0);
 }
 
-NodeStoredValues ReadNodeStoredValues(const TItemProperties* list) {
-    NodeStoredValues stored;
-    stored.description = OptionalTextProperty(list, PROP_DESCRIPTION);
-    stored.scanRateMs = OptionalDoubleProperty(list, PROP_SCAN_RATE);
-    stored.comPort = OptionalInt64Property(list, PROP_COM_PORT);
-    stored.deviceAddress = OptionalDoubleProperty(list, PROP_DEVICE_ADDRESS);
-    stored.protocol = OptionalTextProperty(list, PROP_PROTOCOL_TYPE);
-    stored.readPassword = OptionalTextProperty(list, PROP_READ_PASSWORD);
-    stored.writePassword = OptionalTextProperty(list, PROP_WRITE_PASSWORD);
-    stored.byteOrder = OptionalTextProperty(list, PROP_BYTE_ORDER);
-    return stored;
-}
+NodeStoredValues ReadNodeStoredValues(const TItemProperties* list) { return ReadShownProperties(list, kShown); }
 
 ParamsStatus ReadNodeParams(const TItemProperties* list, NodeParams& params) {
     params = NodeParams{};

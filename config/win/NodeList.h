@@ -1,10 +1,10 @@
 #pragma once
 // A node's property list and attributes: composed from the page, read back by the
 // page and by the driver.
+#include "boundary/PropertyList.h"
+#include "boundary/Records.h"
 #include "config/NodePageValues.h"
 #include "config/NodeParams.h"
-#include "plugin/PropertyList.h"
-#include "plugin/Records.h"
 
 namespace tervex {
 

@@ -1,10 +1,11 @@
 #include "config/win/PropertyRead.h"
 
 #include <cstring>
+#include <utility>
 
-#include "plugin/PropertyList.h"
-#include "plugin/WideText.h"
+#include "boundary/PropertyList.h"
 #include "values/win/OleVariant.h"
+#include "win/WideText.h"
 
 namespace tervex {
 namespace {
@@ -43,25 +44,28 @@ ReadOutcome ReadTextProperty(const TItemProperties* list, int32_t id, std::strin
 namespace {
 
 template <typename T>
-std::optional<T> Optional(const TItemProperties* list, int32_t id,
-                          ReadOutcome (*read)(const TItemProperties*, int32_t, T&)) {
+void ReadShownAs(const TItemProperties* list, int32_t id, std::optional<T>& field,
+                 ReadOutcome (*read)(const TItemProperties*, int32_t, T&)) {
     T value{};
-    if (read(list, id, value) == ReadOutcome::Found) return value;
-    return std::nullopt;
+    if (read(list, id, value) == ReadOutcome::Found) {
+        field = std::move(value);
+    } else {
+        field.reset();
+    }
 }
 
 }  // namespace
 
-std::optional<int64_t> OptionalInt64Property(const TItemProperties* list, int32_t id) {
-    return Optional(list, id, ReadInt64Property);
+void ReadShown(const TItemProperties* list, int32_t id, std::optional<int64_t>& field) {
+    ReadShownAs(list, id, field, ReadInt64Property);
 }
 
-std::optional<double> OptionalDoubleProperty(const TItemProperties* list, int32_t id) {
-    return Optional(list, id, ReadDoubleProperty);
+void ReadShown(const TItemProperties* list, int32_t id, std::optional<double>& field) {
+    ReadShownAs(list, id, field, ReadDoubleProperty);
 }
 
-std::optional<std::string> OptionalTextProperty(const TItemProperties* list, int32_t id) {
-    return Optional(list, id, ReadTextProperty);
+void ReadShown(const TItemProperties* list, int32_t id, std::optional<std::string>& field) {
+    ReadShownAs(list, id, field, ReadTextProperty);
 }
 
 TItemAttributes ComposeElementAttributes(const std::string& name, uint32_t accessRights, uint16_t dataType) {

@@ -1,10 +1,12 @@
 #pragma once
 // Reading one property of a list as the type a reader needs.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <variant>
 
-#include "plugin/Records.h"
+#include "boundary/Records.h"
 
 namespace tervex {
 
@@ -20,10 +22,28 @@ ReadOutcome ReadDoubleProperty(const TItemProperties* list, int32_t id, double& 
 // Text as UTF-8.
 ReadOutcome ReadTextProperty(const TItemProperties* list, int32_t id, std::string& value);
 
-// The pages' view: a value that does not convert counts as absent.
-std::optional<int64_t> OptionalInt64Property(const TItemProperties* list, int32_t id);
-std::optional<double> OptionalDoubleProperty(const TItemProperties* list, int32_t id);
-std::optional<std::string> OptionalTextProperty(const TItemProperties* list, int32_t id);
+// The pages' view: the field holds the value, or nothing when the property is absent
+// or its value does not convert.
+void ReadShown(const TItemProperties* list, int32_t id, std::optional<int64_t>& field);
+void ReadShown(const TItemProperties* list, int32_t id, std::optional<double>& field);
+void ReadShown(const TItemProperties* list, int32_t id, std::optional<std::string>& field);
+
+// A property a page shows and the field of Shown that holds it.
+template <typename Shown>
+struct ShownProperty {
+    int32_t id;
+    std::variant<std::optional<int64_t> Shown::*, std::optional<double> Shown::*, std::optional<std::string> Shown::*>
+        field;
+};
+
+// Every property of the table read into its field.
+template <typename Shown, size_t N>
+Shown ReadShownProperties(const TItemProperties* list, const ShownProperty<Shown> (&properties)[N]) {
+    Shown shown;
+    for (const ShownProperty<Shown>& property : properties)
+        std::visit([&](auto field) { ReadShown(list, property.id, shown.*field); }, property.field);
+    return shown;
+}
 
 // Follows the reads of one list: any value that does not convert spoils the whole read.
 class ReadTally {

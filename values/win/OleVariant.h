@@ -19,6 +19,9 @@ public:
 
     // Typed values; the string and array makers throw std::bad_alloc when OLE has no memory.
     static OleVariant UI1(uint8_t value);
+    static OleVariant I1(int8_t value);
+    static OleVariant UI2(uint16_t value);
+    static OleVariant I2(int16_t value);
     static OleVariant I4(int32_t value);
     static OleVariant I8(int64_t value);
     static OleVariant R8(double value);

@@ -40,28 +40,19 @@ OleVariant ByteArray(const std::vector<uint8_t>& bytes) {
 }
 
 OleVariant ToVariant(const TValue& value) {
-    OleVariant v;
     switch (value.kind) {
         case TValue::Kind::Text:
             return OleVariant::Text(Cp1251ToUtf16(value.text));
         case TValue::Kind::Bytes:
             return ByteArray(value.bytes);
         case TValue::Kind::I1:
-            V_VT(v.get()) = VT_I1;
-            V_I1(v.get()) = static_cast<CHAR>(value.number);
-            return v;
+            return OleVariant::I1(static_cast<int8_t>(value.number));
         case TValue::Kind::UI2:
-            V_VT(v.get()) = VT_UI2;
-            V_UI2(v.get()) = static_cast<USHORT>(value.number);
-            return v;
+            return OleVariant::UI2(static_cast<uint16_t>(value.number));
         case TValue::Kind::I2:
-            V_VT(v.get()) = VT_I2;
-            V_I2(v.get()) = static_cast<SHORT>(value.number);
-            return v;
+            return OleVariant::I2(static_cast<int16_t>(value.number));
         case TValue::Kind::I4:
-            V_VT(v.get()) = VT_I4;
-            V_I4(v.get()) = static_cast<LONG>(value.number);
-            return v;
+            return OleVariant::I4(static_cast<int32_t>(value.number));
         default:  // UI1, and Boolean, which the codec delivers as a number
             return OleVariant::UI1(static_cast<uint8_t>(value.number));
     }

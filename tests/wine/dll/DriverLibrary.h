@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 
 namespace testing_host {
 

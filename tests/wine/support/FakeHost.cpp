@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "plugin/Records.h"
+#include "boundary/Records.h"
 
 namespace testing_host {
 

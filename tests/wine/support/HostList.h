@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/Records.h"
+#include "boundary/Records.h"
 
 namespace testing_host {
 

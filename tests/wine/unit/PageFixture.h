@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "boundary/PropertyList.h"
 #include "config/DriverSettings.h"
 #include "plugin/Driver.h"
 #include "plugin/Library.h"
-#include "plugin/MessageBox.h"
-#include "plugin/PropertyList.h"
+#include "win/MessageBox.h"
 #include "values/win/OleVariant.h"
 #include "support/DialogFonts.h"
 #include "support/ElementRecorder.h"

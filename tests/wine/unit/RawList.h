@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/Records.h"
+#include "boundary/Records.h"
 
 namespace rawlist {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "RawList.h"
+#include "boundary/PropertyList.h"
 #include "config/ItemParams.h"
 #include "config/win/ItemList.h"
 #include "config/win/NodeList.h"
-#include "plugin/PropertyList.h"
 #include "values/win/OleVariant.h"
 
 using namespace tervex;

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "RawList.h"
+#include "boundary/PropertyList.h"
 #include "config/NodeParams.h"
 #include "config/win/NodeList.h"
-#include "plugin/PropertyList.h"
 #include "values/win/OleVariant.h"
 
 using namespace tervex;

@@ -4,7 +4,7 @@
 // straight into the station model.
 #include <functional>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/win/ComBase.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/PropertyList.h"
+#include "boundary/PropertyList.h"
 #include "tools/host/config/ConfigElement.h"
 #include "tools/host/config/ValueWatch.h"
 #include "tools/host/core/Station.h"

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 #include "tools/host/core/Options.h"
 #include "values/DataTypes.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/win/HostServer.h"
 #include "tools/host/win/StationPoller.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 #include "support/DialogFonts.h"
 #include "support/PageDriving.h"
 #include "support/SerialPorts.h"

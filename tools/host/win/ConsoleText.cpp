@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 namespace tervex::host {
 

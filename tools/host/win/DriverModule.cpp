@@ -1,6 +1,6 @@
 #include "tools/host/win/DriverModule.h"
 
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 namespace tervex::host {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 
 namespace tervex::host {
 

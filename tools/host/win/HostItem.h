@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "tools/host/win/ComBase.h"
 
 namespace tervex::host {

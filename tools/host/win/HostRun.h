@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "tools/host/core/Options.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/win/DriverModule.h"

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "tools/host/win/ComBase.h"
 
 namespace tervex::host {

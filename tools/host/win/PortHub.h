@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "tools/host/core/Stats.h"
 #include "tools/host/win/ComBase.h"
 #include "tools/host/win/LinePort.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/PropertyList.h"
-#include "plugin/Records.h"
+#include "boundary/PropertyList.h"
+#include "boundary/Records.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/core/Stats.h"
 #include "tools/host/core/WriteValue.h"

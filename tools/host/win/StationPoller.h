@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "tools/host/core/Options.h"
 #include "tools/host/core/Schedule.h"
 #include "tools/host/core/Station.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 namespace tervex::host {
 

@@ -1,4 +1,4 @@
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 #include <windows.h>
 #include <oleauto.h>

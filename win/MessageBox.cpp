@@ -1,8 +1,8 @@
-#include "plugin/MessageBox.h"
+#include "win/MessageBox.h"
 
 #include <windows.h>
 
-#include "plugin/WideText.h"
+#include "win/WideText.h"
 
 namespace tervex {
 namespace {

@@ -1,10 +1,10 @@
-#include "plugin/TaskMem.h"
+#include "boundary/TaskMem.h"
 
 #include <objbase.h>
 
 #include <cstring>
 
-#include "plugin/MessageBox.h"
+#include "win/MessageBox.h"
 
 namespace tervex {
 

@@ -1,4 +1,4 @@
-#include "plugin/PropertyList.h"
+#include "boundary/PropertyList.h"
 
 #include <objbase.h>
 #include <oleauto.h>

@@ -6,7 +6,7 @@
 // - x86_64: exceptions are dispatched through unwind tables, so the frame is a scope
 //   entry of __C_specific_handler, which mingw-w64's __try1/__except1 emit; the filter
 //   takes every exception and the unwinder resumes after the call.
-#include "plugin/HostShield.h"
+#include "win/HostShield.h"
 
 #include <windows.h>
 #include <excpt.h>

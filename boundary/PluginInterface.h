@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "plugin/Records.h"
+#include "boundary/Records.h"
 
 // GUIDs of the interfaces.
 constexpr GUID IID_IOrnOPCServer = {0x66C716E1, 0xCB78, 0x4DD4, {0x93, 0xF2, 0xEC, 0x7E, 0xBE, 0xAF, 0x03, 0x54}};

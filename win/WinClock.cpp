@@ -1,4 +1,4 @@
-#include "plugin/WinClock.h"
+#include "win/WinClock.h"
 
 #include <windows.h>
 

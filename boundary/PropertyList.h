@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "plugin/Records.h"
+#include "boundary/Records.h"
 
 namespace tervex {
 
