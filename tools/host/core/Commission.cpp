@@ -1,0 +1,352 @@
+#include "tools/host/core/Commission.h"
+
+#include "config/ItemParams.h"
+#include "tools/host/core/Outcome.h"
+#include "tools/host/core/StationValues.h"
+#include "tools/host/core/TextFields.h"
+#include "values/DataTypes.h"
+
+namespace tervex::host {
+
+namespace {
+
+const char* const kFramings[] = {"RTU", "ASCII"};
+
+// "1-32" or "7"; both ends within the device addresses.
+bool ReadAddressRange(const std::string& text, int& first, int& last) {
+    const size_t dash = text.find('-');
+    const auto low = ParseInteger(Trim(text.substr(0, dash)));
+    const auto high = dash == std::string::npos ? low : ParseInteger(Trim(text.substr(dash + 1)));
+    if (!low || !high || *low < 1 || *high > 255 || *low > *high) return false;
+    first = static_cast<int>(*low);
+    last = static_cast<int>(*high);
+    return true;
+}
+
+template <typename T>
+void Take(const char* value, std::optional<T> (*read)(const std::string&, std::string&), const std::string& arg,
+          std::optional<T>& out, std::vector<std::string>& errors) {
+    if (!value) return;
+    std::string error;
+    if (auto v = read(value, error)) out = *v;
+    else errors.push_back(arg + ": " + error);
+}
+
+bool TakeSetting(const std::string& arg, const char* value, const char* name, int64_t low,
+                 CommissionOptions& options, std::vector<std::string>& errors) {
+    if (!value) return true;
+    const auto number = ParseInteger(value);
+    if (!number || *number < low || *number > 1000000) {
+        errors.push_back(arg + ": \"" + value + "\" is not " + std::to_string(low) + "..1000000");
+        return true;
+    }
+    options.settings.emplace_back(name, std::to_string(*number));
+    return true;
+}
+
+bool IsAscii(const std::string& framing) { return framing == "ASCII"; }
+
+// The bytes of a trace text: hex pairs for binary frames; for text frames the
+// hex digits between the start character and the carriage return.
+std::vector<uint8_t> TraceBytes(const std::string& framing, const std::string& trace) {
+    std::string digits;
+    if (IsAscii(framing)) {
+        const size_t cr = trace.find("<CR>");
+        digits = trace.substr(trace.empty() ? 0 : 1, cr == std::string::npos ? std::string::npos : cr - 1);
+    } else {
+        for (const char c : trace)
+            if (c != ' ') digits += c;
+    }
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) {
+        const auto byte = ParseInteger("0x" + digits.substr(i, 2));
+        if (!byte) break;
+        bytes.push_back(static_cast<uint8_t>(*byte));
+    }
+    return bytes;
+}
+
+std::string Plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
+// "3, 5-9, 12"
+std::string RangesText(const std::vector<int>& addresses) {
+    std::string text;
+    for (size_t i = 0; i < addresses.size();) {
+        size_t j = i;
+        while (j + 1 < addresses.size() && addresses[j + 1] == addresses[j] + 1) ++j;
+        if (!text.empty()) text += ", ";
+        text += std::to_string(addresses[i]);
+        if (j > i) text += "-" + std::to_string(addresses[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+}  // namespace
+
+const char* CommissionUsageText() {
+    return "commissioning (no station file needed; --station lends its port section and settings):\n"
+           "  --scan COMn              which device addresses answer on the line, RTU and ASCII\n"
+           "  --addresses A-B          the addresses to scan (default 1-255)\n"
+           "  --read-once COMn         read one address once and print value, quality, result and frames\n"
+           "  --write-once COMn VALUE  write VALUE to one address once\n"
+           "  --device N               the controller's address for a one-off (default 1)\n"
+           "  --framing RTU|ASCII      the framing (a scan tries both unless given)\n"
+           "  --area AREA --at ADDRESS --type TYPE [--bit N] [--byte-order msb|lsb]\n"
+           "                           what to read or write (default ОЗУ 0 Byte, msb); a scan reads it too\n"
+           "  --read-password TEXT --write-password TEXT\n"
+           "  --baud N --data-bits N --parity none|even|odd|mark|space --stop-bits 1|1.5|2\n"
+           "                           the real port's line settings (default 9600 8N1)\n"
+           "  --sim-line FILE | --sim-controller SPEC   the built-in simulator instead of the real port\n"
+           "  --wait-timeout MS --tries N   the driver's WaitTimeout and CountTry for this run\n";
+}
+
+bool ParseCommissionOption(const std::string& arg, const NextArgument& next, CommissionOptions& options,
+                           std::vector<std::string>& errors) {
+    auto port = [&](CommissionMode mode) {
+        if (const char* v = next("a port such as COM1")) {
+            std::string error;
+            if (const auto n = ReadPortName(v, error)) options.port = *n;
+            else errors.push_back(arg + ": " + error);
+        }
+        if (options.mode != CommissionMode::None && options.mode != mode)
+            errors.push_back(arg + ": only one of --scan, --read-once and --write-once at a time");
+        options.mode = mode;
+    };
+    auto text = [&](std::string& out, const char* what) {
+        if (const char* v = next(what)) out = v;
+    };
+    if (arg == "--scan") {
+        port(CommissionMode::Scan);
+    } else if (arg == "--read-once") {
+        port(CommissionMode::Read);
+    } else if (arg == "--write-once") {
+        port(CommissionMode::Write);
+        text(options.value, "a value");
+    } else if (arg == "--addresses") {
+        if (const char* v = next("a range such as 1-32"))
+            if (!ReadAddressRange(v, options.firstAddress, options.lastAddress))
+                errors.push_back(arg + ": \"" + std::string(v) + "\" is not a range within 1-255 such as 1-32");
+    } else if (arg == "--framing") {
+        std::optional<std::string> framing;
+        Take(next("RTU or ASCII"), &ReadProtocol, arg, framing, errors);
+        if (framing) options.framings = {*framing};
+    } else if (arg == "--device") {
+        text(options.device, "an address");
+    } else if (arg == "--area") {
+        text(options.area, "a memory area");
+    } else if (arg == "--at") {
+        text(options.at, "an address");
+    } else if (arg == "--type") {
+        text(options.type, "a type");
+    } else if (arg == "--bit") {
+        text(options.bit, "a bit number");
+    } else if (arg == "--byte-order") {
+        text(options.byteOrder, "msb or lsb");
+    } else if (arg == "--read-password") {
+        text(options.readPassword, "a password");
+    } else if (arg == "--write-password") {
+        text(options.writePassword, "a password");
+    } else if (arg == "--baud") {
+        Take(next("a baud rate"), &ReadBaud, arg, options.baud, errors);
+    } else if (arg == "--data-bits") {
+        Take(next("5..8"), &ReadDataBits, arg, options.dataBits, errors);
+    } else if (arg == "--parity") {
+        Take(next("a parity"), &ReadParity, arg, options.parity, errors);
+    } else if (arg == "--stop-bits") {
+        Take(next("1, 1.5 or 2"), &ReadStopBits, arg, options.stopBits, errors);
+    } else if (arg == "--sim-line") {
+        text(options.simLine, "a line file");
+    } else if (arg == "--sim-controller") {
+        std::string spec;
+        text(spec, "a controller");
+        if (!spec.empty()) options.simControllers.push_back(spec);
+    } else if (arg == "--wait-timeout") {
+        return TakeSetting(arg, next("milliseconds"), "WaitTimeout", 1, options, errors);
+    } else if (arg == "--tries") {
+        return TakeSetting(arg, next("a count"), "CountTry", 1, options, errors);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::optional<CommissionPlan> PlanCommission(const CommissionOptions& options, std::vector<std::string>& errors) {
+    const size_t before = errors.size();
+    CommissionPlan plan;
+    auto check = [&](const char* option, auto value, std::string& error) {
+        if (!value) errors.push_back(std::string(option) + ": " + error);
+        return value;
+    };
+    std::string error;
+    plan.node.name = "Line";
+    plan.node.port = options.port;
+    if (const auto v = check("--device", ReadDeviceAddress(options.device, error), error)) plan.node.address = *v;
+    if (const auto v = check("--byte-order", ReadByteOrder(options.byteOrder, error), error)) plan.node.byteOrder = *v;
+    plan.node.readPassword = options.readPassword;
+    plan.node.writePassword = options.writePassword;
+    plan.framings = options.framings;
+    if (plan.framings.empty())
+        plan.framings = options.mode == CommissionMode::Scan ? std::vector<std::string>(std::begin(kFramings), std::end(kFramings))
+                                                             : std::vector<std::string>{"RTU"};
+    plan.node.protocol = plan.framings.front();
+
+    ItemConfig& item = plan.item;
+    item.name = "Value";
+    if (const auto area = check("--area", ReadArea(options.area, error), error)) {
+        item.area = *area;
+        if (const auto v = check("--at", ReadItemAddress(options.at, item.area, error), error)) item.address = *v;
+        if (const auto v = check("--type", ReadTypeName(options.type, item.area, error), error)) {
+            item.typeCode = *v;
+            item.typeName = DataTypeName(*v);
+        }
+    }
+    if (const auto v = check("--bit", ReadBitNumber(options.bit, error), error)) item.bit = *v;
+    item.writable = item.area != kAreaFlash;
+    if (options.mode == CommissionMode::Write && errors.size() == before) {
+        if (!item.writable) errors.push_back("--write-once: FLASH cannot be written");
+        else if (auto value = ParseWriteValue(item.typeCode, options.value, error)) plan.value = *value;
+        else errors.push_back("--write-once: " + error);
+    }
+    if (errors.size() != before) return std::nullopt;
+    return plan;
+}
+
+PortConfig CommissionPort(const CommissionOptions& options, const Station* station) {
+    PortConfig port;
+    const PortConfig* section = station ? station->FindPort(options.port) : nullptr;
+    if (section) {
+        port = *section;
+    } else {
+        port.kind = options.simLine.empty() && options.simControllers.empty() ? PortKind::Serial : PortKind::Simulator;
+        port.simLineFile = options.simLine;
+        port.simControllers = options.simControllers;
+    }
+    port.number = options.port;
+    if (options.baud) port.baud = *options.baud;
+    if (options.dataBits) port.dataBits = *options.dataBits;
+    if (options.parity) port.parity = *options.parity;
+    if (options.stopBits) port.stopBits = *options.stopBits;
+    return port;
+}
+
+LineTiming TimingOf(const std::vector<std::pair<std::string, std::string>>& settings) {
+    LineTiming timing;
+    for (const auto& [name, value] : settings) {
+        const auto number = ParseInteger(value);
+        if (!number) continue;
+        if (name == "WaitTimeout") timing.waitTimeoutMs = *number;
+        if (name == "CountTry") timing.countTry = *number;
+    }
+    return timing;
+}
+
+bool IsPasswordReset(const std::string& framing, const std::vector<std::string>& received) {
+    std::string whole;
+    for (const std::string& piece : received) whole += piece;
+    if (IsAscii(framing) && !whole.empty() && whole[0] == '?') return true;
+    const std::vector<uint8_t> bytes = TraceBytes(framing, whole);
+    return bytes.size() >= 2 && bytes[1] == 0xFF;
+}
+
+Finding Judge(const Probe& probe) {
+    switch (probe.result) {
+    case kResultOk:
+        return Finding::Answers;
+    case kResultWrongAnswer:
+        return IsPasswordReset(probe.framing, probe.received) ? Finding::PasswordWanted : Finding::WrongAnswer;
+    case kResultCrcError:
+        return Finding::CrcErrors;
+    case kResultNoAnswer:
+        return Finding::Silent;
+    default:
+        return Finding::Failed;
+    }
+}
+
+std::string FindingText(Finding finding) {
+    switch (finding) {
+    case Finding::Answers: return "answers";
+    case Finding::PasswordWanted: return "answers, wants its password";
+    case Finding::WrongAnswer: return "wrong answers";
+    case Finding::CrcErrors: return "CRC errors";
+    case Finding::Failed: return "failed";
+    case Finding::Silent: break;
+    }
+    return "silent";
+}
+
+AddressReport Combine(int address, std::vector<Probe> probes) {
+    AddressReport report;
+    report.address = address;
+    for (const Probe& probe : probes) {
+        const Finding finding = Judge(probe);
+        if (finding < report.finding) {
+            report.finding = finding;
+            report.framing = probe.framing;
+        }
+    }
+    report.probes = std::move(probes);
+    return report;
+}
+
+bool Settled(Finding finding) { return finding == Finding::Answers || finding == Finding::PasswordWanted; }
+
+std::string DurationText(int64_t ms) {
+    const int64_t seconds = (ms + 999) / 1000;
+    if (seconds < 60) return std::to_string(seconds) + " s";
+    if (seconds < 3600) return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
+    return std::to_string(seconds / 3600) + " h " + std::to_string(seconds % 3600 / 60) + " min";
+}
+
+std::string ReportLine(const AddressReport& report) {
+    std::string line = "address " + std::to_string(report.address) + ": " + FindingText(report.finding);
+    if (!report.framing.empty()) line += " (" + report.framing + ")";
+    if (report.finding == Finding::Silent) return line;
+    for (const Probe& probe : report.probes) {
+        if (probe.framing != report.framing || probe.received.empty()) continue;
+        line += ", last answer " + probe.received.back();
+        break;
+    }
+    return line;
+}
+
+std::string ScanSummary(const std::vector<AddressReport>& reports, int first, int last, bool stopped) {
+    std::vector<int> silent;
+    std::string found, trouble;
+    for (const AddressReport& r : reports) {
+        if (Settled(r.finding)) found += "  " + std::to_string(r.address) + "  " + r.framing + (r.finding == Finding::PasswordWanted ? ", wants its password" : "") + "\n";
+        else if (r.finding == Finding::Silent) silent.push_back(r.address);
+        else trouble += "  " + std::to_string(r.address) + "  " + FindingText(r.finding) + " (" + r.framing + ")\n";
+    }
+    std::string text = "\nScanned " + Plural(reports.size(), "address", "addresses") + " of " + std::to_string(first) +
+                       "-" + std::to_string(last);
+    if (stopped) {
+        const int next = reports.empty() ? first : reports.back().address + 1;
+        text += next <= last ? " (stopped; " + std::to_string(next) + "-" + std::to_string(last) + " not scanned)" : " (stopped)";
+    }
+    text += "\n";
+    text += found.empty() ? "Answering: none\n" : "Answering (address, framing):\n" + found;
+    if (!trouble.empty()) text += "Something there, but no good answer:\n" + trouble;
+    text += "Silent: " + (silent.empty() ? std::string("none") : RangesText(silent)) + "\n";
+    return text;
+}
+
+std::string ScanResultLine(const AddressReport& report) {
+    std::string line = "scan\t" + std::to_string(report.address) + "\tfinding=";
+    switch (report.finding) {
+    case Finding::Answers: line += "answers"; break;
+    case Finding::PasswordWanted: line += "password"; break;
+    case Finding::WrongAnswer: line += "wrong"; break;
+    case Finding::CrcErrors: line += "crc"; break;
+    case Finding::Failed: line += "failed"; break;
+    case Finding::Silent: line += "silent"; break;
+    }
+    line += "\tframing=" + (report.framing.empty() ? std::string("-") : report.framing);
+    for (const Probe& probe : report.probes)
+        line += "\t" + probe.framing + "=" + Hex32(probe.result) + "/" + std::to_string(probe.sent) + "/" +
+                std::to_string(probe.received.size());
+    return line + "\n";
+}
+
+}  // namespace tervex::host

@@ -1,0 +1,112 @@
+#pragma once
+// Commissioning a line from the command line, without a station file: which
+// device addresses answer (--scan) and a one-off read or write of one address
+// (--read-once, --write-once). The options and the judging of what came back
+// live here; win/Commission.cpp runs them through the driver.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/host/core/Station.h"
+#include "tools/host/core/WriteValue.h"
+
+namespace tervex::host {
+
+enum class CommissionMode { None, Scan, Read, Write };
+
+struct CommissionOptions {
+    CommissionMode mode = CommissionMode::None;
+    int port = 0;  // n of "COMn"
+    int firstAddress = 1;
+    int lastAddress = 255;
+    std::vector<std::string> framings;  // empty: RTU then ASCII for a scan, RTU for a one-off
+    // The line, where the station file has no section for the port (or there is no station).
+    std::optional<int> baud;
+    std::optional<int> dataBits;
+    std::optional<Parity> parity;
+    std::optional<StopBits> stopBits;
+    std::string simLine;  // a tervex-sim line file: the built-in simulator instead of the real port
+    std::vector<std::string> simControllers;
+    // Driver settings given on the command line; they go after the station's.
+    std::vector<std::pair<std::string, std::string>> settings;
+    // The one item: texts as typed, checked by PlanCommission.
+    std::string device = "1";
+    std::string area = "ОЗУ";
+    std::string at = "0";
+    std::string type = "Byte";
+    std::string bit = "0";
+    std::string byteOrder = "msb";
+    std::string readPassword;
+    std::string writePassword;
+    std::string value;  // --write-once
+};
+
+// Takes arg (and its values through next) if it is a commissioning option;
+// false for any other option. Problems go to errors.
+using NextArgument = std::function<const char*(const char* what)>;
+bool ParseCommissionOption(const std::string& arg, const NextArgument& next, CommissionOptions& options,
+                           std::vector<std::string>& errors);
+const char* CommissionUsageText();
+
+// The node and item the driver is handed, built from the options as the pages would hold them.
+struct CommissionPlan {
+    NodeConfig node;
+    ItemConfig item;
+    std::optional<WriteValue> value;  // --write-once
+    std::vector<std::string> framings;
+};
+std::optional<CommissionPlan> PlanCommission(const CommissionOptions& options, std::vector<std::string>& errors);
+
+// The line a scan or one-off uses: the station's section for the port if it has
+// one (options override its serial settings), else a real serial port, or the
+// built-in simulator with --sim-line or --sim-controller.
+PortConfig CommissionPort(const CommissionOptions& options, const Station* station);
+
+// WaitTimeout and CountTry as the driver will hold them after the settings are applied in order.
+struct LineTiming {
+    int64_t waitTimeoutMs = 3000;
+    int64_t countTry = 3;
+    // What one request to a silent address costs before the driver gives it up.
+    int64_t SilentMs() const { return waitTimeoutMs * countTry; }
+};
+LineTiming TimingOf(const std::vector<std::pair<std::string, std::string>>& settings);
+
+// What one request to one address brought.
+struct Probe {
+    std::string framing;                // "RTU" or "ASCII"
+    uint32_t result = 0;                // as the driver finished the task
+    std::vector<std::string> received;  // trace texts of the driver's " Rx: " lines
+    int sent = 0;                       // its " Tx: " lines
+};
+
+// Best first: an answer in some framing says more than a silence in another.
+enum class Finding { Answers, PasswordWanted, WrongAnswer, CrcErrors, Failed, Silent };
+Finding Judge(const Probe& probe);
+// Whether the answer is the controller's reset form (address, 0xFF): it is
+// there but wants its password first.
+bool IsPasswordReset(const std::string& framing, const std::vector<std::string>& received);
+// "answers", "answers, wants its password", "wrong answers", "CRC errors", "failed", "silent".
+std::string FindingText(Finding finding);
+
+struct AddressReport {
+    int address = 0;
+    Finding finding = Finding::Silent;
+    std::string framing;  // the framing of the finding; empty when silent in every one
+    std::vector<Probe> probes;
+};
+// The best finding over the framings tried.
+AddressReport Combine(int address, std::vector<Probe> probes);
+// A framing that brought an answer makes trying the others pointless.
+bool Settled(Finding finding);
+
+// "12 s" / "3 min 20 s".
+std::string DurationText(int64_t ms);
+// One line per address, the summary at the end, and the results-file lines.
+std::string ReportLine(const AddressReport& report);
+std::string ScanSummary(const std::vector<AddressReport>& reports, int first, int last, bool stopped);
+std::string ScanResultLine(const AddressReport& report);
+
+}  // namespace tervex::host
