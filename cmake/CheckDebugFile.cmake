@@ -20,7 +20,7 @@ execute_process(COMMAND ${NM} -C ${debug} OUTPUT_VARIABLE symbols RESULT_VARIABL
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${debug}")
 endif()
-string(REGEX MATCH "([0-9a-fA-F]+) [Tt] TComPortDriver::QueueTask\\(" found "${symbols}")
+string(REGEX MATCH "([0-9a-fA-F]+) [Tt] [a-z:]*TComPortDriver::QueueTask\\(" found "${symbols}")
 if(NOT found)
   message(FATAL_ERROR "no TComPortDriver::QueueTask in ${debug}")
 endif()
