@@ -39,7 +39,8 @@ TEST(Commission, ScanFindsTheDemoControllersInTheirFramings) {
         EXPECT_NE(outcome.output.find("left at most"), std::string::npos) << "progress with the time left";
         const Results results = ReadResults(resultsPath);
         ASSERT_TRUE(results.loaded) << Shown(outcome);
-        const auto& found = results.other["scan"];
+        ASSERT_TRUE(results.other.count("scan")) << Shown(outcome);
+        const auto& found = results.other.at("scan");
         ASSERT_EQ(found.size(), static_cast<size_t>(scan.last - scan.first + 1)) << Shown(outcome);
 
         const PortConfig* port = station.station.FindPort(scan.com);
