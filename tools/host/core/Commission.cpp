@@ -1,5 +1,7 @@
 #include "tools/host/core/Commission.h"
 
+#include <cstdio>
+
 #include "config/ItemParams.h"
 #include "tools/host/core/Outcome.h"
 #include "tools/host/core/StationValues.h"
@@ -291,6 +293,14 @@ AddressReport Combine(int address, std::vector<Probe> probes) {
 }
 
 bool Settled(Finding finding) { return finding == Finding::Answers || finding == Finding::PasswordWanted; }
+
+std::string ItemText(const ItemConfig& item) {
+    char address[16];
+    std::snprintf(address, sizeof(address), "%04X hex", static_cast<unsigned>(item.address));
+    std::string text = item.area + " " + address + " " + item.typeName;
+    if (item.typeName == "Boolean") text += " bit " + std::to_string(item.bit);
+    return text;
+}
 
 std::string DurationText(int64_t ms) {
     const int64_t seconds = (ms + 999) / 1000;

@@ -102,6 +102,8 @@ AddressReport Combine(int address, std::vector<Probe> probes);
 // A framing that brought an answer makes trying the others pointless.
 bool Settled(Finding finding);
 
+// "EEPROM 0120 hex Word", "ОЗУ 0005 hex Boolean bit 3": the item as the pages show it.
+std::string ItemText(const ItemConfig& item);
 // "12 s" / "3 min 20 s".
 std::string DurationText(int64_t ms);
 // One line per address, the summary at the end, and the results-file lines.

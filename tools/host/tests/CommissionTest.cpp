@@ -97,6 +97,7 @@ TEST(CommissionPlan, OneItemAsThePagesWouldHoldIt) {
     EXPECT_EQ(write->node.writePassword, "admin");
     EXPECT_EQ(write->item.area, "EEPROM");
     EXPECT_EQ(write->item.address, 0x120u);
+    EXPECT_EQ(ItemText(write->item), "EEPROM 0120 hex Word");
     ASSERT_TRUE(write->value);
     EXPECT_EQ(write->value->number, 1500);
 

@@ -10,8 +10,7 @@ namespace tervex::host {
 int RunOneShot(LineSession& session, const CommissionPlan& plan, bool write, std::string& results) {
     const NodeConfig& node = plan.node;
     const ItemConfig& item = plan.item;
-    std::string what = item.area + " " + std::to_string(item.address) + " " + item.typeName;
-    if (item.typeName == "Boolean") what += " bit " + std::to_string(item.bit);
+    const std::string what = ItemText(item);
     WriteOut(std::string(write ? "Writing " + WriteValueText(*plan.value) + " to " : "Reading ") + what + " of address " +
              std::to_string(node.address) + ", " + node.protocol + (IsLsbFirst(node.byteOrder) ? ", lsb first" : ", msb first") +
              (node.readPassword.empty() && node.writePassword.empty() ? "" : ", with passwords") + "\n  on " +
@@ -23,7 +22,7 @@ int RunOneShot(LineSession& session, const CommissionPlan& plan, bool write, std
         return 3;
     }
     std::string text;
-    if (!write) text += "value    " + DisplayValue(outcome.value.ref()) + "\n";
+    if (!write) text += "value    " + (outcome.result == kResultOk ? DisplayValue(outcome.value.ref()) : std::string("-")) + "\n";
     text += "quality  " + (outcome.quality == kQualityGood ? "good " + Hex16(outcome.quality) : QualityText(outcome.quality)) + "\n";
     text += "result   " + ResultText(outcome.result) + " (" + Hex32(outcome.result) + ")\n";
     text += "frames   " + std::to_string(outcome.sent) + " sent, " + std::to_string(outcome.received.size()) + " received\n";

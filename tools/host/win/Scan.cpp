@@ -16,8 +16,7 @@ int RunScan(LineSession& session, const CommissionPlan& plan, const CommissionOp
     std::string framingText;
     for (const std::string& f : plan.framings) framingText += (framingText.empty() ? "" : " then ") + f;
     WriteOut("Scanning " + session.PortText() + " with " + session.DriverName() + "\n  addresses " +
-             std::to_string(first) + "-" + std::to_string(last) + ", " + framingText + ", reading " + plan.item.area +
-             " " + std::to_string(plan.item.address) + " (" + plan.item.typeName + ")\n  a silent address costs " +
+             std::to_string(first) + "-" + std::to_string(last) + ", " + framingText + ", reading " + ItemText(plan.item) + "\n  a silent address costs " +
              std::to_string(timing.waitTimeoutMs) + " ms x " + std::to_string(timing.countTry) + " tries per framing: " +
              DurationText(timing.SilentMs() * framings * count) + " at most; Ctrl+C ends the scan with what was found\n\n");
 
