@@ -26,6 +26,8 @@ stage=$build/package/$name
 rm -rf "$build/package"
 mkdir -p "$stage/stations" "$stage/docs/images"
 cp "$dll" "$dll.debug" "$host" "$stage/"
+# The host is a tool: it goes without its debug information.
+i686-w64-mingw32-strip --strip-debug "$stage/tervex-host.exe"
 cp "$root"/tools/host/stations/* "$stage/stations/"
 cp "$root/docs/INTEGRATOR.md" "$stage/docs/"
 cp "$root"/docs/images/*.png "$stage/docs/images/"
