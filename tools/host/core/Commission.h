@@ -1,8 +1,8 @@
 #pragma once
 // Commissioning a line from the command line, without a station file: which
 // device addresses answer (--scan) and a one-off read or write of one address
-// (--read-once, --write-once). The options and the judging of what came back
-// live here; win/Commission.cpp runs them through the driver.
+// (--read-once, --write-once). The options and the plan live here, the judging
+// of a scan in ScanReport; win/Commission.cpp runs them through the driver.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -74,41 +74,7 @@ struct LineTiming {
 };
 LineTiming TimingOf(const std::vector<std::pair<std::string, std::string>>& settings);
 
-// What one request to one address brought.
-struct Probe {
-    std::string framing;                // "RTU" or "ASCII"
-    uint32_t result = 0;                // as the driver finished the task
-    std::vector<std::string> received;  // trace texts of the driver's " Rx: " lines
-    int sent = 0;                       // its " Tx: " lines
-};
-
-// Best first: an answer in some framing says more than a silence in another.
-enum class Finding { Answers, PasswordWanted, WrongAnswer, CrcErrors, Failed, Silent };
-Finding Judge(const Probe& probe);
-// Whether the answer is the controller's reset form (address, 0xFF): it is
-// there but wants its password first.
-bool IsPasswordReset(const std::string& framing, const std::vector<std::string>& received);
-// "answers", "answers, wants its password", "wrong answers", "CRC errors", "failed", "silent".
-std::string FindingText(Finding finding);
-
-struct AddressReport {
-    int address = 0;
-    Finding finding = Finding::Silent;
-    std::string framing;  // the framing of the finding; empty when silent in every one
-    std::vector<Probe> probes;
-};
-// The best finding over the framings tried.
-AddressReport Combine(int address, std::vector<Probe> probes);
-// A framing that brought an answer makes trying the others pointless.
-bool Settled(Finding finding);
-
 // "EEPROM 0120 hex Word", "ОЗУ 0005 hex Boolean bit 3": the item as the pages show it.
 std::string ItemText(const ItemConfig& item);
-// "12 s" / "3 min 20 s".
-std::string DurationText(int64_t ms);
-// One line per address, the summary at the end, and the results-file lines.
-std::string ReportLine(const AddressReport& report);
-std::string ScanSummary(const std::vector<AddressReport>& reports, int first, int last, bool stopped);
-std::string ScanResultLine(const AddressReport& report);
 
 }  // namespace tervex::host

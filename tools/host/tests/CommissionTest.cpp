@@ -8,6 +8,7 @@
 #include "tools/host/core/Commission.h"
 #include "tools/host/core/Options.h"
 #include "tools/host/core/Outcome.h"
+#include "tools/host/core/ScanReport.h"
 
 using namespace tervex::host;
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tools/host/core/Commission.h"
+#include "tools/host/core/ScanReport.h"
 #include "tools/host/win/LineSession.h"
 
 namespace tervex::host {
