@@ -30,11 +30,16 @@ if(TERVEX_TARGET_IS_PRODUCT)
 else()
   set(TERVEX_DEF ${PROJECT_SOURCE_DIR}/plugin/tervex64.def)
 endif()
-add_library(tervex SHARED ${PROJECT_SOURCE_DIR}/plugin/DllMain.cpp ${TERVEX_DEF})
+# The version resource takes its numbers from the project's version.
+enable_language(RC)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/TervexVersion.h.in ${CMAKE_BINARY_DIR}/generated/TervexVersion.h @ONLY)
+add_library(tervex SHARED ${PROJECT_SOURCE_DIR}/plugin/DllMain.cpp ${PROJECT_SOURCE_DIR}/plugin/tervex.rc ${TERVEX_DEF})
+target_include_directories(tervex PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(tervex PRIVATE tervex_win)
 target_link_options(tervex PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup)
 set_target_properties(tervex PROPERTIES PREFIX "" OUTPUT_NAME tervex
   RUNTIME_OUTPUT_DIRECTORY ${TERVEX_DIST_DIR})
+include(cmake/StripDll.cmake)
 
 # GoogleTest cross-built from Debian's sources.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)

@@ -53,7 +53,10 @@ endif()
 tervex_wine_test(tervex_wine_dll dll)
 if(TARGET tervex_wine_dll)
   add_dependencies(tervex_wine_dll tervex)
-  target_compile_definitions(tervex_wine_dll PRIVATE TERVEX_DLL_PATH="${TERVEX_DIST_DIR}/tervex.dll")
+  target_compile_definitions(tervex_wine_dll PRIVATE TERVEX_DLL_PATH="${TERVEX_DIST_DIR}/tervex.dll"
+    TERVEX_VERSION="${PROJECT_VERSION}")
+  # The version API reads the DLL's version resource; the DLL itself needs no version.dll.
+  target_link_libraries(tervex_wine_dll PRIVATE version)
 endif()
 
 # The product DLL's export table and imports.

@@ -18,16 +18,23 @@ configure_and_build() {  # <dir> [cmake args...]
   cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
 }
 
+# The product tree alone: the DLL and the 32-bit reference host, with the Windows
+# tests registered only where this machine can run them.
+build_win32() {
+  mkdir -p "$build"
+  local run=OFF
+  can_run_32bit && run=ON
+  configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTERVEX_RUN_WINE_TESTS=$run
+}
+
 # The product DLL (32-bit) and, where 32-bit programs cannot run, the 64-bit
 # build that runs the Windows programs under Wine. Sets win_run_dir and win_run_note.
 build_windows() {
-  mkdir -p "$build"
+  build_win32
   if can_run_32bit; then
-    configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTERVEX_RUN_WINE_TESTS=ON
     win_run_dir=$build/win32
     win_run_note="the 32-bit product build ($win_run_dir)"
   else
-    configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTERVEX_RUN_WINE_TESTS=OFF
     echo "note: this kernel cannot execute 32-bit programs; Windows programs run as the 64-bit build under Wine"
     # Built only to run the tests: the product's optimization, lighter debug information.
     configure_and_build "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DTERVEX_RUN_WINE_TESTS=ON \

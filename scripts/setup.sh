@@ -28,6 +28,9 @@ have_pkg wine || need+=(wine)
 have_pkg wine32:i386 || need+=(wine32:i386)
 have_pkg wine64 || need+=(wine64)
 have_cmd objdump || need+=(binutils)
+# The release archive (scripts/package.sh).
+have_cmd zip || need+=(zip)
+have_cmd unzip || need+=(unzip)
 # clang's libFuzzer and sanitizer runtimes for the fuzz targets (scripts/fuzz.sh).
 have_cmd clang++ || need+=(clang)
 have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)

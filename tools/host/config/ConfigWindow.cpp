@@ -39,6 +39,23 @@ private:
     int& depth_;
 };
 
+constexpr int kMinButtonWidth = 75;
+
+// A push button's width that shows caption whole in font: the text, the
+// button's frame and focus rectangle, and a little air on each side.
+int ButtonWidthFor(const wchar_t* caption, HFONT font) {
+    if (!caption || !*caption) return 0;
+    const HDC dc = GetDC(nullptr);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, caption, static_cast<int>(wcslen(caption)), &size);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(nullptr, dc);
+    return size.cx + 2 * metrics.tmAveCharWidth + 4 * GetSystemMetrics(SM_CXEDGE);
+}
+
 bool IsPageNotification(UINT message) {
     return (message >= WM_CONFIG_CHANGED && message <= WM_ITEM_RELOAD);
 }
@@ -103,13 +120,18 @@ bool ConfigWindow::Create(std::string& error) {
     }
     SetWindowLongPtrW(panel_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(panel_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PanelProc));
+    // Each button as wide as its caption in the font it shows (the watch button
+    // also for its other caption), never narrower than a standard button.
     const wchar_t* labels[] = {L"Добавить", L"Применить", L"Обновить", L"Сохранить", L"Наблюдать"};
+    const wchar_t* otherLabels[] = {L"", L"", L"", L"", L"Стоп"};
     HWND* buttons[] = {&add_, &apply_, &reload_, &save_, &watchButton_};
+    int left = kTreeWidth + 2 * kMargin;
     for (int i = 0; i < 5; ++i) {
+        const int width = std::max({kMinButtonWidth, ButtonWidthFor(labels[i], font), ButtonWidthFor(otherLabels[i], font)});
         *buttons[i] = CreateWindowExW(0, L"BUTTON", labels[i], WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                      kTreeWidth + 2 * kMargin + i * 100, buttonsTop, 92, kButtonHeight, window_,
-                                      nullptr, instance, nullptr);
+                                      left, buttonsTop, width, kButtonHeight, window_, nullptr, instance, nullptr);
         SendMessageW(*buttons[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        left += width + kMargin;
     }
     if (!watch_.CreateList(window_, kMargin, listTop, kTreeWidth + kPanelWidth + kMargin, kListHeight)) {
         error = "the list of watched values cannot be created";

@@ -89,7 +89,7 @@ std::vector<std::string> ParseOptions(int argc, const char* const* argv, Options
             options.sync = true;
         } else if (arg == "--results") {
             if (const char* v = next("a file")) options.results = v;
-        } else {
+        } else if (!ParseCommissionOption(arg, next, options.commission, errors)) {
             errors.push_back("unknown option \"" + arg + "\"");
         }
     }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/host/core/Commission.h"
+
 namespace tervex::host {
 
 struct WriteOption {
@@ -23,6 +25,7 @@ struct Options {
     bool sync = false;         // synchronous tasks: Poll waits, answers come through Idle
     std::string results;       // machine-readable final values
     std::vector<WriteOption> writes;
+    CommissionOptions commission;  // --scan, --read-once, --write-once and their settings
 };
 
 const char* UsageText();

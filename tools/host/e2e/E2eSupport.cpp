@@ -197,6 +197,7 @@ Results ReadResults(const std::string& path) {
         else if (fields[0] == "node") results.nodes[fields[1]] = values;
         else if (fields[0] == "port") results.ports[fields[1]] = values;
         else if (fields[0] == "host") results.host = values;
+        else results.other[fields[0]][fields[1]] = values;
     }
     return results;
 }

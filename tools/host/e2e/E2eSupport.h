@@ -80,6 +80,8 @@ HostOutcome RunHost(const std::vector<std::string>& args, int timeoutMs);
 struct Results {
     std::map<std::string, std::map<std::string, std::string>> items, writes, nodes, ports;
     std::map<std::string, std::string> host;
+    // Lines of any other kind, by kind and name ("scan", "once").
+    std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> other;
     std::vector<std::string> log;
     bool loaded = false;
     const std::map<std::string, std::string>& Item(const std::string& name) const;

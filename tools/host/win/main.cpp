@@ -10,6 +10,7 @@
 #include "tools/host/config/ConfigWindow.h"
 #include "tools/host/core/Options.h"
 #include "tools/host/core/Station.h"
+#include "tools/host/win/Commission.h"
 #include "tools/host/win/ConsoleText.h"
 #include "tools/host/win/DriverModule.h"
 #include "tools/host/win/HostRun.h"
@@ -52,6 +53,7 @@ int Main(int argc, char** argv) {
     const auto errors = ParseOptions(argc, argv, options);
     if (options.help) {
         WriteOut(UsageText());
+        WriteOut(CommissionUsageText());
         return 0;
     }
     if (!errors.empty()) {
@@ -66,6 +68,7 @@ int Main(int argc, char** argv) {
         }
         return RunConfigure(options.dll, options.station);
     }
+    if (options.commission.mode != CommissionMode::None) return RunCommission(options);
     if (options.station.empty()) return NameDriver(options);
 
     StationResult loaded = LoadStation(WindowsPath(options.station));

@@ -1,0 +1,14 @@
+#pragma once
+// --read-once, --write-once: one request to one address, printed in full.
+#include <string>
+
+#include "tools/host/core/Commission.h"
+#include "tools/host/win/LineSession.h"
+
+namespace tervex::host {
+
+// Prints the frames exchanged, the value (of a read), the quality and the result;
+// 0 for a good answer, 3 otherwise. Appends the results-file line.
+int RunOneShot(LineSession& session, const CommissionPlan& plan, bool write, std::string& results);
+
+}  // namespace tervex::host
