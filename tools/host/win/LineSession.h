@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/PluginInterface.h"
+#include "boundary/PluginInterface.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/core/WriteValue.h"
 #include "tools/host/win/DriverModule.h"
