@@ -1,10 +1,12 @@
 // tervex-sim: simulated Tervex controllers on a pseudo-terminal or a serial device.
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 
 #include "sim/Clock.h"
 #include "sim/Line.h"
 #include "sim/app/Options.h"
+#include "sim/app/PacedLink.h"
 #include "sim/app/Port.h"
 #include "sim/app/Serve.h"
 
@@ -67,5 +69,19 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tervex-sim: controller %u, %s%s%s, on %s\n", static_cast<unsigned>(c.address),
                      FramingName(c.framing), c.readPassword.empty() ? "" : ", read password",
                      c.writePassword.empty() ? "" : ", write password", port.Path().c_str());
-    return Serve(port, clock, line, options.durationMs, &g_stop);
+    if (!options.pace)
+        return Serve(port, clock, line, options.durationMs, &g_stop);
+
+    WireTiming timing;
+    timing.baud = options.serial.baud;
+    timing.bitsPerChar = options.serial.BitsPerChar();
+    timing.turnaroundNs = options.turnaroundMs * 1000000;
+    WirePacer pacer(timing);
+    SimulatorEnd far(line);
+    const int code = ServePaced(port, far, pacer, options.durationMs, &g_stop);
+    const std::string report = WireReport(pacer);
+    std::fputs(report.c_str(), stderr);
+    if (!options.wireStatsPath.empty())
+        std::ofstream(options.wireStatsPath) << report;
+    return code;
 }
