@@ -2,6 +2,8 @@
 // are bounded by a time-out so that a stuck line cannot stop the host.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "tools/host/win/LinePort.h"
 
 namespace tervex::host {
@@ -50,39 +52,111 @@ BYTE DcbStopBits(StopBits stop) {
 
 std::string LastError(const std::string& what) { return what + " failed (Windows error " + std::to_string(GetLastError()) + ")"; }
 
+// An event handle, closed with its owner.
+class Event {
+public:
+    Event() : handle_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Event() {
+        if (handle_) CloseHandle(handle_);
+    }
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// The port is opened for overlapped use: one read of a single byte is always
+// pending, so its event is set the moment a byte arrives and the host can
+// wait on all its ports at once instead of looking at them on a timer.
 class SerialPort final : public LinePort {
 public:
-    SerialPort(HANDLE handle, std::string description) : handle_(handle), description_(std::move(description)) {}
-    ~SerialPort() override { CloseHandle(handle_); }
+    SerialPort(HANDLE handle, std::string description) : handle_(handle), description_(std::move(description)) {
+        readOv_.hEvent = readEvent_.Get();
+        writeOv_.hEvent = writeEvent_.Get();
+        Arm();
+    }
+    ~SerialPort() override {
+        if (pending_) {
+            CancelIo(handle_);
+            DWORD got = 0;
+            GetOverlappedResult(handle_, &readOv_, &got, TRUE);
+        }
+        CloseHandle(handle_);
+    }
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
     bool Write(const uint8_t* data, size_t count) override {
         DWORD written = 0;
-        return WriteFile(handle_, data, static_cast<DWORD>(count), &written, nullptr) && written == count;
+        if (!WriteFile(handle_, data, static_cast<DWORD>(count), &written, &writeOv_) &&
+            (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(handle_, &writeOv_, &written, TRUE)))
+            return false;
+        return written == count;
     }
 
     void Read(std::vector<uint8_t>& out) override {
-        uint8_t buffer[256];
-        for (int i = 0; i < 16; ++i) {
-            DWORD got = 0;
-            if (!ReadFile(handle_, buffer, sizeof(buffer), &got, nullptr) || got == 0) return;
-            out.insert(out.end(), buffer, buffer + got);
+        DWORD got = 0;
+        if (pending_) {
+            if (!GetOverlappedResult(handle_, &readOv_, &got, FALSE)) {
+                if (GetLastError() == ERROR_IO_INCOMPLETE) return;  // nothing yet
+                got = 0;
+            }
+            pending_ = false;
+            if (got == 1) out.push_back(first_);
+        } else if (armedWith_ == 1) {
+            out.push_back(first_);
         }
+        armedWith_ = 0;
+        // The rest of what is there, then the next one-byte read.
+        DWORD errors = 0;
+        COMSTAT status{};
+        uint8_t buffer[256];
+        while (ClearCommError(handle_, &errors, &status) && status.cbInQue > 0) {
+            const DWORD want = std::min<DWORD>(status.cbInQue, sizeof(buffer));
+            if (!ReadFile(handle_, buffer, want, &got, &readOv_) &&
+                (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(handle_, &readOv_, &got, TRUE)))
+                break;
+            out.insert(out.end(), buffer, buffer + got);
+            if (got < want) break;
+        }
+        Arm();
     }
+
+    void* WaitHandle() const override { return readEvent_.Get(); }
 
     std::string Describe() const override { return description_; }
 
 private:
+    // Starts the one-byte read; a byte already there completes it at once.
+    void Arm() {
+        DWORD got = 0;
+        if (ReadFile(handle_, &first_, 1, &got, &readOv_)) {
+            armedWith_ = got;
+            SetEvent(readEvent_.Get());  // so that a waiting host looks at once
+        } else {
+            pending_ = GetLastError() == ERROR_IO_PENDING;
+        }
+    }
+
     HANDLE handle_;
     std::string description_;
+    Event readEvent_;
+    Event writeEvent_;
+    OVERLAPPED readOv_{};
+    OVERLAPPED writeOv_{};
+    uint8_t first_ = 0;
+    bool pending_ = false;   // the one-byte read waits
+    DWORD armedWith_ = 0;    // it completed at once with this many bytes
 };
 
 }  // namespace
 
 std::unique_ptr<LinePort> OpenSerialPort(const PortConfig& config, std::string& error) {
     const std::wstring path = L"\\\\.\\COM" + std::to_wstring(config.number);
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = LastError("opening COM" + std::to_string(config.number));
         return nullptr;
@@ -111,9 +185,9 @@ std::unique_ptr<LinePort> OpenSerialPort(const PortConfig& config, std::string& 
     dcb.fNull = FALSE;
     dcb.fAbortOnError = FALSE;
     if (!SetCommState(handle, &dcb)) return fail("SetCommState");
-    // Reads answer at once with what is there; a write may take its bytes' time plus a second.
+    // Reads wait for as many bytes as they ask for (the port asks for what is
+    // there, or for one byte); a write may take its bytes' time plus a second.
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.WriteTotalTimeoutMultiplier = 20000 / static_cast<DWORD>(config.baud) + 1;
     timeouts.WriteTotalTimeoutConstant = 1000;
     if (!SetCommTimeouts(handle, &timeouts)) return fail("SetCommTimeouts");
