@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <fstream>
 #include <poll.h>
 #include <utility>
 
@@ -145,6 +146,22 @@ std::string WireReport(const WirePacer& pacer)
                   static_cast<unsigned long long>(c.requestChars), static_cast<unsigned long long>(c.answerChars),
                   busyMs, elapsedMs, elapsedMs > 0 ? busyMs / elapsedMs : 0.0);
     return text;
+}
+
+int ServeLine(Port& master, FarEnd& far, const SerialSettings& serial, int64_t turnaroundMs,
+              const std::string& statsPath, std::optional<int64_t> durationMs, const volatile std::sig_atomic_t* stop)
+{
+    WireTiming timing;
+    timing.baud = serial.baud;
+    timing.bitsPerChar = serial.BitsPerChar();
+    timing.turnaroundNs = turnaroundMs * kNsPerMs;
+    WirePacer pacer(timing);
+    const int code = ServePaced(master, far, pacer, durationMs, stop);
+    const std::string report = WireReport(pacer);
+    std::fputs(report.c_str(), stderr);
+    if (!statsPath.empty())
+        std::ofstream(statsPath) << report;
+    return code;
 }
 
 }  // namespace tervex::sim

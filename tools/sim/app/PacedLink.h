@@ -12,6 +12,7 @@
 #include "sim/Line.h"
 #include "sim/Outbox.h"
 #include "sim/WirePacer.h"
+#include "sim/app/Options.h"
 #include "sim/app/Port.h"
 
 namespace tervex::sim {
@@ -66,5 +67,10 @@ int ServePaced(Port& master, FarEnd& far, WirePacer& pacer, std::optional<int64_
 
 // The pacer's counts as "key=value" lines, for scripts.
 std::string WireReport(const WirePacer& pacer);
+
+// ServePaced on a line with these settings; at the end the counts go to
+// standard error and, if statsPath is not empty, into that file.
+int ServeLine(Port& master, FarEnd& far, const SerialSettings& serial, int64_t turnaroundMs,
+              const std::string& statsPath, std::optional<int64_t> durationMs, const volatile std::sig_atomic_t* stop);
 
 }  // namespace tervex::sim

@@ -1,7 +1,6 @@
 // tervex-sim: simulated Tervex controllers on a pseudo-terminal or a serial device.
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 
 #include "sim/Clock.h"
 #include "sim/Line.h"
@@ -72,16 +71,6 @@ int main(int argc, char** argv)
     if (!options.pace)
         return Serve(port, clock, line, options.durationMs, &g_stop);
 
-    WireTiming timing;
-    timing.baud = options.serial.baud;
-    timing.bitsPerChar = options.serial.BitsPerChar();
-    timing.turnaroundNs = options.turnaroundMs * 1000000;
-    WirePacer pacer(timing);
     SimulatorEnd far(line);
-    const int code = ServePaced(port, far, pacer, options.durationMs, &g_stop);
-    const std::string report = WireReport(pacer);
-    std::fputs(report.c_str(), stderr);
-    if (!options.wireStatsPath.empty())
-        std::ofstream(options.wireStatsPath) << report;
-    return code;
+    return ServeLine(port, far, options.serial, options.turnaroundMs, options.wireStatsPath, options.durationMs, &g_stop);
 }

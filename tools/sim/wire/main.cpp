@@ -3,7 +3,6 @@
 // terminal path is printed first, the controller's second, one per line.
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "sim/TextUtil.h"
@@ -93,16 +92,6 @@ int main(int argc, char** argv)
     std::printf("%s\n%s\n", master.Path().c_str(), device.Path().c_str());
     std::fflush(stdout);
 
-    WireTiming timing;
-    timing.baud = options.serial.baud;
-    timing.bitsPerChar = options.serial.BitsPerChar();
-    timing.turnaroundNs = options.turnaroundMs * 1000000;
-    WirePacer pacer(timing);
     TerminalEnd far(device);
-    const int code = ServePaced(master, far, pacer, options.durationMs, &g_stop);
-    const std::string report = WireReport(pacer);
-    std::fputs(report.c_str(), stderr);
-    if (!options.statsPath.empty())
-        std::ofstream(options.statsPath) << report;
-    return code;
+    return ServeLine(master, far, options.serial, options.turnaroundMs, options.statsPath, options.durationMs, &g_stop);
 }
