@@ -75,13 +75,18 @@ station() {
   } >"$file"
 }
 
+# Memory of controller <address>: 64 bytes that differ from controller to controller.
+# (All-zero memory would make the 10-byte start of controller 3's answers end in a
+# matching CRC: see "Line capacity" in bench/findings.md.)
+memory() { awk -v a="$1" 'BEGIN { for (i = 0; i < 64; i++) printf "%02X ", (i * 7 + a * 29 + 3) % 256 }'; }
+
 # run_case <name> <framing> <baud> <controllers> <items> <scan rate s> [host options...]
 # Leaves <name>.wire (the wire's counts) and <name>.results (the host's) in $work.
 run_case() {
   local name=$1 framing=$2 baud=$3 controllers=$4 items=$5 scan=$6 c
   shift 6
   local args=()
-  for ((c = 1; c <= controllers; c++)); do args+=(--controller "$c:framing=$framing"); done
+  for ((c = 1; c <= controllers; c++)); do args+=(--controller "$c:framing=$framing:mem=RAM 0 $(memory "$c")"); done
   station "$work/$name.station" "$framing" "$baud" "$controllers" "$items" "$scan"
   rm -f "$link" "$work/$name.wire" "$work/$name.results"
   "${paced[@]}" "$sim" --pty --pace --baud "$baud" --turnaround-ms "$turnaround_ms" --link "$link" \
@@ -108,9 +113,10 @@ figures() {
     $1 == "item" { for (i = 3; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
                    n++; mean += f["refresh_mean_ms"]; if (f["refresh_p99_ms"] > p99) p99 = f["refresh_p99_ms"] }
     $1 == "host" { for (i = 2; i <= NF; i++) { split($i, kv, "="); h[kv[1]] = kv[2] } }
+    $1 == "node" { for (i = 3; i <= NF; i++) { split($i, kv, "="); if (kv[1] != "good") bad += kv[2] } }
     END { rate = a / (e / 1000); cpu = h["run_ms"] > 0 ? h["cpu_ms"] / h["run_ms"] * 1000 : -1
-          printf "%.1f %.1f %.1f %.1f %.1f %.0f %.3f\n", rate, 100 * rate / l, 100 * bu / e,
-                 n ? mean / n : 0, p99, cpu, l }' "$work/$name.results"
+          printf "%.1f %.1f %.1f %.1f %.1f %.0f %.3f %d\n", rate, 100 * rate / l, 100 * bu / e,
+                 n ? mean / n : 0, p99, cpu, l, bad }' "$work/$name.results"
 }
 
 echo "== capacity runs: ${#bauds[@]} baud rates, RTU and ASCII, two stations, $seconds s each"
@@ -124,8 +130,8 @@ for baud in "${bauds[@]}"; do
       name=$framing-$baud-$shape
       echo "   $name"
       run_case "$name" "$framing" "$baud" "$controllers" "$items" 0.1 --read-every-ms 1
-      read -r rate ratio busy mean p99 cpu limit < <(figures "$name" "$framing" "$baud")
-      rows+=("$framing|$baud|$shape|$rate|$limit|$ratio|$busy|$mean|$p99|$cpu")
+      read -r rate ratio busy mean p99 cpu limit bad < <(figures "$name" "$framing" "$baud")
+      rows+=("$framing|$baud|$shape|$rate|$limit|$ratio|$busy|$mean|$p99|$cpu|$bad")
       key="$framing $baud"
       if [ -z "${ratio_min[$key]:-}" ] || awk -v a="$ratio" -v b="${ratio_min[$key]}" 'BEGIN { exit !(a < b) }'; then
         ratio_min[$key]=$ratio
@@ -148,7 +154,7 @@ done
 
 echo "== a station the line can serve: 64 items at 0.1 s, RTU 19200 baud"
 run_case served RTU 19200 1 64 0.1
-read -r s_rate s_ratio s_busy s_mean s_p99 s_cpu s_limit < <(figures served RTU 19200)
+read -r s_rate s_ratio s_busy s_mean s_p99 s_cpu s_limit s_bad < <(figures served RTU 19200)
 
 # The integrators' table: items per second and refresh periods of typical stations,
 # from the measured exchange rates of the one-controller station (8 items per frame).
@@ -158,7 +164,7 @@ table=$work/guide.md
   echo "| Baud | Framing | Exchanges/s measured | Items/s, 8 per frame | Items/s, 1 per frame | 64 items, 8 frames | 128 items on 4 controllers, 16 frames | 64 items, 64 frames |"
   echo "|---:|---|---:|---:|---:|---:|---:|---:|"
   for row in "${rows[@]}"; do
-    IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu <<<"$row"
+    IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu bad <<<"$row"
     [ "$shape" = one ] || continue
     awk -v f="$framing" -v b="$baud" -v r="$rate" 'BEGIN {
       printf "| %s | %s | %.0f | %.0f | %.0f | %.0f ms | %.0f ms | %.0f ms |\n", b, f, r, 8 * r, r, 8000 / r, 16000 / r, 64000 / r }'
@@ -177,16 +183,16 @@ section=$work/section.md
   echo
   echo "Machine: $machine. Priorities: the simulator and the relay (standing for the line and the controllers) $([ ${#paced[@]} -gt 0 ] && echo "real-time FIFO" || echo "ordinary (real-time not allowed here)"); the host with Wine's server, and the libmodbus peer, $([ ${#stack[@]} -gt 0 ] && echo "both real-time round-robin, so that other work on this shared machine decides neither figure" || echo "both ordinary processes"). Run $(date -u '+%Y-%m-%d %H:%M UTC'), load average after: $load."
   echo
-  echo "| Framing | Baud | Station | Exchanges/s | Physical limit | Ratio | Line busy | Refresh mean | Refresh p99 | Host CPU per s | libmodbus ratio |"
-  echo "|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+  echo "| Framing | Baud | Station | Exchanges/s | Physical limit | Ratio | Line busy | Refresh mean | Refresh p99 | Host CPU per s | Bad reads | libmodbus ratio |"
+  echo "|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
   for row in "${rows[@]}"; do
-    IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu <<<"$row"
-    echo "| $framing | $baud | $shape | $rate | $limit | $ratio % | $busy % | $mean ms | $p99 ms | $cpu ms | ${peer_ratio[$baud]} % |"
+    IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu bad <<<"$row"
+    echo "| $framing | $baud | $shape | $rate | $limit | $ratio % | $busy % | $mean ms | $p99 ms | $cpu ms | $bad | ${peer_ratio[$baud]} % |"
   done
   echo
   echo "libmodbus alone on the paced line: $(for b in "${bauds[@]}"; do printf '%s baud %s exchanges/s (%s %%); ' "$b" "${peer_rate[$b]}" "${peer_ratio[$b]}"; done | sed 's/; $//')."
   echo
-  echo "A station the line can serve (RTU, 19,200 baud, 64 items at their scan rate of 0.1 s, 8 frames per cycle = 80 exchanges/s against a limit of $s_limit): $s_rate exchanges/s, line busy $s_busy %, refresh period mean $s_mean ms, 99th percentile $s_p99 ms."
+  echo "A station the line can serve (RTU, 19,200 baud, 64 items at their scan rate of 0.1 s, 8 frames per cycle = 80 exchanges/s against a limit of $s_limit): $s_rate exchanges/s, line busy $s_busy %, refresh period mean $s_mean ms, 99th percentile $s_p99 ms, host CPU $s_cpu ms per second, bad reads $s_bad."
   echo
   echo "For integrators (docs/LINE-CAPACITY.md): items per second on one line and the refresh period of typical stations, from the exchange rates measured above (station one):"
   echo

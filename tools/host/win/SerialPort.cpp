@@ -75,7 +75,8 @@ public:
     SerialPort(HANDLE handle, std::string description) : handle_(handle), description_(std::move(description)) {
         readOv_.hEvent = readEvent_.Get();
         writeOv_.hEvent = writeEvent_.Get();
-        Arm();
+        std::vector<uint8_t> stale;  // from before the port was opened
+        Arm(stale);
     }
     ~SerialPort() override {
         if (pending_) {
@@ -90,38 +91,30 @@ public:
 
     bool Write(const uint8_t* data, size_t count) override {
         DWORD written = 0;
-        if (!WriteFile(handle_, data, static_cast<DWORD>(count), &written, &writeOv_) &&
-            (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(handle_, &writeOv_, &written, TRUE)))
+        if (!WriteFile(handle_, data, static_cast<DWORD>(count), nullptr, &writeOv_) && GetLastError() != ERROR_IO_PENDING)
             return false;
-        return written == count;
+        return GetOverlappedResult(handle_, &writeOv_, &written, TRUE) && written == count;
     }
 
     void Read(std::vector<uint8_t>& out) override {
-        DWORD got = 0;
         if (pending_) {
-            if (!GetOverlappedResult(handle_, &readOv_, &got, FALSE)) {
-                if (GetLastError() == ERROR_IO_INCOMPLETE) return;  // nothing yet
-                got = 0;
-            }
+            DWORD got = 0;
+            if (!GetOverlappedResult(handle_, &readOv_, &got, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE)
+                return;  // nothing yet
             pending_ = false;
             if (got == 1) out.push_back(first_);
-        } else if (armedWith_ == 1) {
-            out.push_back(first_);
         }
-        armedWith_ = 0;
         // The rest of what is there, then the next one-byte read.
         DWORD errors = 0;
         COMSTAT status{};
         uint8_t buffer[256];
         while (ClearCommError(handle_, &errors, &status) && status.cbInQue > 0) {
             const DWORD want = std::min<DWORD>(status.cbInQue, sizeof(buffer));
-            if (!ReadFile(handle_, buffer, want, &got, &readOv_) &&
-                (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(handle_, &readOv_, &got, TRUE)))
-                break;
+            const DWORD got = ReadNow(buffer, want);
             out.insert(out.end(), buffer, buffer + got);
             if (got < want) break;
         }
-        Arm();
+        Arm(out);
     }
 
     void* WaitHandle() const override { return readEvent_.Get(); }
@@ -129,14 +122,26 @@ public:
     std::string Describe() const override { return description_; }
 
 private:
-    // Starts the one-byte read; a byte already there completes it at once.
-    void Arm() {
+    // Reads what the port holds; the count comes from the overlapped result,
+    // which is right whether the read finished at once or later.
+    DWORD ReadNow(uint8_t* buffer, DWORD count) {
         DWORD got = 0;
-        if (ReadFile(handle_, &first_, 1, &got, &readOv_)) {
-            armedWith_ = got;
-            SetEvent(readEvent_.Get());  // so that a waiting host looks at once
-        } else {
-            pending_ = GetLastError() == ERROR_IO_PENDING;
+        if (!ReadFile(handle_, buffer, count, nullptr, &readOv_) && GetLastError() != ERROR_IO_PENDING) return 0;
+        if (!GetOverlappedResult(handle_, &readOv_, &got, TRUE)) return 0;
+        return got;
+    }
+
+    // Starts the one-byte read that wakes the host. Bytes that came meanwhile
+    // complete it at once: they go to out, until the read has to wait.
+    void Arm(std::vector<uint8_t>& out) {
+        for (int i = 0; i < 64; ++i) {
+            if (!ReadFile(handle_, &first_, 1, nullptr, &readOv_)) {
+                pending_ = GetLastError() == ERROR_IO_PENDING;
+                return;
+            }
+            DWORD got = 0;
+            if (!GetOverlappedResult(handle_, &readOv_, &got, FALSE) || got != 1) return;
+            out.push_back(first_);
         }
     }
 
@@ -147,8 +152,7 @@ private:
     OVERLAPPED readOv_{};
     OVERLAPPED writeOv_{};
     uint8_t first_ = 0;
-    bool pending_ = false;   // the one-byte read waits
-    DWORD armedWith_ = 0;    // it completed at once with this many bytes
+    bool pending_ = false;  // the one-byte read waits
 };
 
 }  // namespace
