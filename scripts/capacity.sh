@@ -4,8 +4,10 @@
 # baud rate, 2 ms controller turnaround), at 9,600 to 115,200 baud, RTU and ASCII,
 # two stations; libmodbus on the same paced line beside it. Writes the capacity
 # section of BENCHMARKS.md (or of the file given as the first argument) and the
-# table of docs/LINE-CAPACITY.md. About 10 minutes; TERVEX_CAPACITY_SECONDS sets
-# the length of each host run (default 20), TERVEX_CAPACITY_BAUDS the rates.
+# table of docs/LINE-CAPACITY.md. About 7 minutes; TERVEX_CAPACITY_SECONDS sets
+# the length of each host run (default 20), TERVEX_CAPACITY_BAUDS the rates,
+# TERVEX_CAPACITY_HOST_ARGS extra host options (comparisons), TERVEX_CAPACITY_GUIDE
+# where the integrators' table goes.
 # Raw output stays in <build>/capacity.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -13,7 +15,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 report=${1:-$root/BENCHMARKS.md}
 case $report in /*) ;; *) report=$PWD/$report ;; esac
-guide=$root/docs/LINE-CAPACITY.md
+guide=${TERVEX_CAPACITY_GUIDE:-$root/docs/LINE-CAPACITY.md}
 seconds=${TERVEX_CAPACITY_SECONDS:-20}
 peer_seconds=${TERVEX_CAPACITY_PEER_SECONDS:-10}
 read -r -a bauds <<<"${TERVEX_CAPACITY_BAUDS:-9600 19200 57600 115200}"
@@ -161,7 +163,7 @@ read -r s_rate s_ratio s_busy s_mean s_p99 s_cpu s_limit s_bad < <(figures serve
 table=$work/guide.md
 {
   echo "<!-- capacity: written by scripts/capacity.sh -->"
-  echo "| Baud | Framing | Exchanges/s measured | Items/s, 8 per frame | Items/s, 1 per frame | 64 items, 8 frames | 128 items on 4 controllers, 16 frames | 64 items, 64 frames |"
+  echo "| Baud | Framing | Exchanges/s measured | Items/s, 8 per frame | Items/s, 1 per frame | Refresh: 64 items in 8 frames | Refresh: 128 items on 4 controllers, 16 frames | Refresh: 64 items in 64 frames |"
   echo "|---:|---|---:|---:|---:|---:|---:|---:|"
   for row in "${rows[@]}"; do
     IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu bad <<<"$row"
@@ -178,6 +180,8 @@ section=$work/section.md
 {
   echo "<!-- capacity: written by scripts/capacity.sh -->"
   echo "## Line capacity: the whole chain on a paced line"
+  echo
+  echo "Written by \`scripts/capacity.sh\` (about 7 minutes; \`scripts/bench.sh\` keeps this section as it stands)."
   echo
   echo "The reference host under Wine with the driver, on $which, its COM$com linked to the simulator's pseudo-terminal run as a real line (\`tervex-sim --pty --pace\`): every character takes 10 bit times (8N1) at the baud rate, one direction at a time, and each answer starts $turnaround_ms ms (the controller's turnaround) after the request's last character. The simulator counts what was on the wire. Each case runs $seconds s with every item read again as soon as its last read is done (\`--read-every-ms 1\`), so the line is the limit. Stations: **one** = 64 Byte items at RAM 0..63 of one controller (8 items share each read frame, 8 frames per cycle); **four** = 4 controllers with 32 Byte items each (16 frames per cycle). The physical limit is the exchange rate with every request written the moment the previous answer ends: RTU 5 + 11 characters, ASCII 8 + 20, plus the turnaround. libmodbus (RTU client \`modbus_read_registers\` of 4 registers, 8 + 13 characters, against a libmodbus RTU server) runs $peer_seconds s on the same paced line between two pseudo-terminals (\`tervex-wire\`), measured against its own limit."
   echo
