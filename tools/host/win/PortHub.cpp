@@ -91,7 +91,8 @@ void PortHub::Pump(IOrnPortClient* client, int64_t nowMs) {
 
 void PortHub::Wait(int64_t timeoutMs, int64_t nowMs) {
     std::vector<HANDLE> events;
-    for (const auto& [index, port] : ports_) {
+    for (auto& [index, port] : ports_) {
+        port.line->PrepareWait();
         if (void* event = port.line->WaitHandle()) events.push_back(event);
         else if (port.busy) timeoutMs = std::min<int64_t>(timeoutMs, 1);
         if (!port.rx.empty()) timeoutMs = std::min(timeoutMs, port.lastRxMs + port.rxGapMs - nowMs);

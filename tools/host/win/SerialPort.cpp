@@ -67,9 +67,10 @@ private:
     HANDLE handle_;
 };
 
-// The port is opened for overlapped use: one read of a single byte is always
-// pending, so its event is set the moment a byte arrives and the host can
-// wait on all its ports at once instead of looking at them on a timer.
+// The port is opened for overlapped use: while the host waits, one read of a
+// single byte is pending, so its event is set the moment a byte arrives and
+// the host can wait on all its ports at once instead of looking at them on a
+// timer.
 class SerialPort final : public LinePort {
 public:
     SerialPort(HANDLE handle, std::string description) : handle_(handle), description_(std::move(description)) {
@@ -97,24 +98,28 @@ public:
     }
 
     void Read(std::vector<uint8_t>& out) override {
+        const bool handed = !ready_.empty();
+        out.insert(out.end(), ready_.begin(), ready_.end());
+        ready_.clear();
         if (pending_) {
+            // Wake again only for bytes still to come.
+            if (handed) ResetEvent(readEvent_.Get());
             DWORD got = 0;
             if (!GetOverlappedResult(handle_, &readOv_, &got, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE)
                 return;  // nothing yet
             pending_ = false;
             if (got == 1) out.push_back(first_);
+            // The next read starts in PrepareWait, once these bytes have gone
+            // to the driver and its next frame is out: that is the busy moment.
+            return;
         }
-        // The rest of what is there, then the next one-byte read.
-        DWORD errors = 0;
-        COMSTAT status{};
-        uint8_t buffer[256];
-        while (ClearCommError(handle_, &errors, &status) && status.cbInQue > 0) {
-            const DWORD want = std::min<DWORD>(status.cbInQue, sizeof(buffer));
-            const DWORD got = ReadNow(buffer, want);
-            out.insert(out.end(), buffer, buffer + got);
-            if (got < want) break;
-        }
-        Arm(out);
+        Refill(out);
+    }
+
+    void PrepareWait() override {
+        if (pending_) return;
+        Refill(ready_);
+        if (!ready_.empty()) SetEvent(readEvent_.Get());
     }
 
     void* WaitHandle() const override { return readEvent_.Get(); }
@@ -129,6 +134,20 @@ private:
         if (!ReadFile(handle_, buffer, count, nullptr, &readOv_) && GetLastError() != ERROR_IO_PENDING) return 0;
         if (!GetOverlappedResult(handle_, &readOv_, &got, TRUE)) return 0;
         return got;
+    }
+
+    // What the port holds, then the one-byte read.
+    void Refill(std::vector<uint8_t>& out) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        uint8_t buffer[256];
+        while (ClearCommError(handle_, &errors, &status) && status.cbInQue > 0) {
+            const DWORD want = std::min<DWORD>(status.cbInQue, sizeof(buffer));
+            const DWORD got = ReadNow(buffer, want);
+            out.insert(out.end(), buffer, buffer + got);
+            if (got < want) break;
+        }
+        Arm(out);
     }
 
     // Starts the one-byte read that wakes the host. Bytes that came meanwhile
@@ -152,7 +171,8 @@ private:
     OVERLAPPED readOv_{};
     OVERLAPPED writeOv_{};
     uint8_t first_ = 0;
-    bool pending_ = false;  // the one-byte read waits
+    bool pending_ = false;        // the one-byte read waits
+    std::vector<uint8_t> ready_;  // taken in PrepareWait, handed out by the next Read
 };
 
 }  // namespace
