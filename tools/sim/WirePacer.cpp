@@ -19,10 +19,13 @@ Burst WirePacer::Place(size_t count, int64_t readyNs, bool answer)
         start = std::max(start, freeNs_ + timing_.turnaroundNs);
         counts_.busyNs += timing_.turnaroundNs;
     }
-    if (answer && last_ != Last::Answer) ++counts_.answers;
-    if (!answer && last_ != Last::Request) ++counts_.requests;
+    if (answer && last_ != Last::Answer)
+        ++counts_.answers;
+    if (!answer && last_ != Last::Request)
+        ++counts_.requests;
     (answer ? counts_.answerChars : counts_.requestChars) += count;
-    if (last_ == Last::None) counts_.firstNs = start;
+    if (last_ == Last::None)
+        counts_.firstNs = start;
     burst.startNs = start;
     freeNs_ = burst.EndNs();
     counts_.busyNs += freeNs_ - start;
