@@ -365,7 +365,26 @@ void CollectingReporter::ReportRuns(const std::vector<Run>& runs) {
     }
 }
 
+namespace {
+
+// The capacity section comes from scripts/capacity.sh (the host under Wine on a
+// paced line, minutes long); a run of these benchmarks keeps it as it stands.
+std::string CapacitySection(const std::string& path) {
+    std::ifstream in(path);
+    std::string line, section;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("<!-- capacity", 0) == 0) inside = true;
+        if (inside) section += line + "\n";
+        if (line.rfind("<!-- /capacity -->", 0) == 0) inside = false;
+    }
+    return section;
+}
+
+}  // namespace
+
 bool WriteReport(const std::string& path, const ReportInput& in) {
+    const std::string capacity = CapacitySection(path);
     std::ostringstream out;
     out << "# Benchmarks\n\n"
            "Figures of the native core (protocol engine, frame and value codecs), written by "
@@ -395,6 +414,7 @@ bool WriteReport(const std::string& path, const ReportInput& in) {
         std::ifstream findings(in.findingsPath);
         if (findings) out << findings.rdbuf();
     }
+    if (!capacity.empty()) out << "\n" << capacity;
     std::ofstream file(path);
     file << out.str();
     return static_cast<bool>(file);

@@ -17,7 +17,9 @@ const char* UsageText() {
            "  --log                    print the driver's protocol log as it comes\n"
            "  --sync                   queue synchronous tasks (Poll waits; answers arrive through Idle)\n"
            "  --tick-ms N              period of the driver's timer tick (default 20)\n"
-           "  --results FILE           write the final values as tab-separated lines\n";
+           "  --results FILE           write the final values as tab-separated lines\n"
+           "  --read-every-ms N        read every item every N ms, whatever its scan rate (load tests)\n"
+           "  --sleep-ms N             sleep N ms between steps instead of waiting for the ports\n";
 }
 
 namespace {
@@ -67,6 +69,13 @@ std::vector<std::string> ParseOptions(int argc, const char* const* argv, Options
                 const auto ms = ParseInteger(v);
                 if (!ms || *ms < 1 || *ms > 1000) errors.push_back("--tick-ms: \"" + std::string(v) + "\" is not 1..1000");
                 else options.tickMs = static_cast<int>(*ms);
+            }
+        } else if (arg == "--read-every-ms" || arg == "--sleep-ms") {
+            if (const char* v = next("milliseconds")) {
+                const auto ms = ParseInteger(v);
+                if (!ms || *ms < 1 || *ms > 100000) errors.push_back(arg + ": \"" + std::string(v) + "\" is not 1..100000");
+                else if (arg == "--sleep-ms") options.sleepMs = static_cast<int>(*ms);
+                else options.readEveryMs = *ms;
             }
         } else if (arg == "--write") {
             if (const char* v = next("NODE.ITEM=VALUE")) {

@@ -21,6 +21,8 @@ struct Options {
     int64_t durationMs = 20000;
     int64_t refreshMs = 5000;  // 0: the table only at the end
     int tickMs = 20;           // TimerTick period
+    int64_t readEveryMs = 0;   // >0: every item's read period instead of its scan rate
+    int sleepMs = 0;           // >0: sleep between steps instead of waiting for the ports
     bool log = false;          // the driver's frame trace
     bool sync = false;         // synchronous tasks: Poll waits, answers come through Idle
     std::string results;       // machine-readable final values

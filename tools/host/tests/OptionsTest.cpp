@@ -28,7 +28,7 @@ TEST(Options, DefaultsAndEveryOption) {
     Options o;
     const auto errors = Parse({"--dll", "d.dll", "--station", "s.station", "--duration", "2.5", "--refresh", "0",
                                "--tick-ms", "50", "--log", "--sync", "--results", "r.tsv", "--write", "N.A=5",
-                               "--write-at", "1.25", "N.B=a=b"},
+                               "--write-at", "1.25", "N.B=a=b", "--read-every-ms", "5", "--sleep-ms", "2"},
                               o);
     EXPECT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(o.dll, "d.dll");
@@ -39,6 +39,8 @@ TEST(Options, DefaultsAndEveryOption) {
     EXPECT_TRUE(o.log);
     EXPECT_TRUE(o.sync);
     EXPECT_EQ(o.results, "r.tsv");
+    EXPECT_EQ(o.readEveryMs, 5);
+    EXPECT_EQ(o.sleepMs, 2);
     ASSERT_EQ(o.writes.size(), 2u);
     EXPECT_EQ(o.writes[0].atMs, 0);
     EXPECT_EQ(o.writes[0].item, "N.A");
@@ -54,6 +56,8 @@ TEST(Options, EachProblemIsNamed) {
         {{"--duration", "soon"}, "--duration"},
         {{"--refresh", "-1"}, "--refresh"},
         {{"--tick-ms", "0"}, "--tick-ms"},
+        {{"--read-every-ms", "0"}, "--read-every-ms"},
+        {{"--sleep-ms", "x"}, "--sleep-ms"},
         {{"--write", "NoDot=5"}, "--write"},
         {{"--write", "N.A"}, "--write"},
         {{"--write-at", "x", "N.A=1"}, "--write-at"},

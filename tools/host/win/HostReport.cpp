@@ -14,6 +14,20 @@ namespace tervex::host {
 
 namespace {
 
+std::string Decimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.3f", value);
+    return text;
+}
+
+// User and kernel time of this process so far.
+int64_t ProcessCpuMs() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
+    const auto ticks = [](const FILETIME& t) { return (static_cast<int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return (ticks(kernel) + ticks(user)) / 10000;
+}
+
 std::string Seconds(int64_t ms) {
     char text[32];
     std::snprintf(text, sizeof(text), "%.1f s", static_cast<double>(ms) / 1000.0);
@@ -75,20 +89,21 @@ void HostRun::PrintSummary() const {
     for (const auto& node : poller_.Nodes()) nodes.push_back(node->stats);
     std::string text =
         "Summary after " + Seconds(NowMs()) + "\n\n" + RenderSummary(items, nodes, poller_.PortStatistics());
-    int64_t traced = 0;
-    for (const std::string& line : log_) traced += line.find(" Tx: ") != std::string::npos ? 1 : 0;
-    text += "\nThe driver logged " + std::to_string(log_.size()) + " line(s), " + std::to_string(traced) +
+    text += "\nThe driver logged " + std::to_string(logLines_) + " line(s), " + std::to_string(logFramesSent_) +
             " of them frames sent; synchronous waits called Idle " + std::to_string(server_.idleCalls) + " time(s).\n";
     Print(text);
 }
 
-bool HostRun::WriteResults() const {
+bool HostRun::OpenResults() {
     if (options_.results.empty()) return true;
-    std::ofstream out(WindowsPath(options_.results), std::ios::binary);
-    if (!out) {
-        Print("tervex-host: cannot write " + options_.results + "\n");
-        return false;
-    }
+    results_.open(WindowsPath(options_.results), std::ios::binary);
+    if (!results_) Print("tervex-host: cannot write " + options_.results + "\n");
+    return static_cast<bool>(results_);
+}
+
+bool HostRun::WriteResults() {
+    if (!results_.is_open()) return true;
+    std::ofstream& out = results_;
     const auto& items = poller_.Items();
     for (const auto& item : items) {
         const ItemStats& s = item->stats;
@@ -97,7 +112,9 @@ bool HostRun::WriteResults() const {
             << "\tquality=" << Hex16(item->quality) << "\tresult=" << Hex32(item->result)
             << "\tstamp_ms=" << UnixMs(item->stamp) << "\treads_ok=" << s.readsOk << "\treads_bad=" << s.readsBad
             << "\twrites_ok=" << s.writesOk << "\twrites_bad=" << s.writesBad << "\tframes=" << s.frames
-            << "\tshared=" << s.sharedReads << "\n";
+            << "\tshared=" << s.sharedReads << "\trefresh_n=" << item->refresh.Count()
+            << "\trefresh_mean_ms=" << Decimal(item->refresh.MeanMs())
+            << "\trefresh_p99_ms=" << Decimal(item->refresh.PercentileMs(0.99)) << "\n";
     }
     for (const auto& job : poller_.Writes()) {
         out << "write\t" << items[job->item]->fullName << "\tdone=" << (job->done ? 1 : 0)
@@ -114,9 +131,10 @@ bool HostRun::WriteResults() const {
             << "\twrite_errors=" << p.writeFailures << "\ttx=" << p.txBytes << "\trx=" << p.rxBytes << "\n";
     }
     out << "host\tidle_calls=" << server_.idleCalls << "\tunexpected_calls=" << unexpectedCalls_
-        << "\titem_refs_after_clear=" << poller_.HeldAfterClear() << "\n";
-    for (const std::string& line : log_) out << "log\t" << line << "\n";
-    return static_cast<bool>(out);
+        << "\titem_refs_after_clear=" << poller_.HeldAfterClear() << "\tlog_lines=" << logLines_
+        << "\trun_ms=" << NowMs() << "\tcpu_ms=" << ProcessCpuMs() << "\n";
+    out.close();
+    return !out.fail();
 }
 
 }  // namespace tervex::host

@@ -1,5 +1,6 @@
 #include "tools/host/win/HostRun.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tools/host/win/StopFlag.h"
@@ -7,6 +8,9 @@
 namespace tervex::host {
 
 namespace {
+
+// Bounds each wait, so that Ctrl+C is noticed soon.
+constexpr int64_t kLongestWaitMs = 100;
 
 bool IsTraceLine(const std::string& line) {
     return line.find(" Tx: ") != std::string::npos || line.find(" Rx: ") != std::string::npos;
@@ -77,7 +81,9 @@ bool HostRun::PrepareWrites() {
 void HostRun::OnLog(const std::string& line) {
     char stamp[16];
     std::snprintf(stamp, sizeof(stamp), "%7.3f", static_cast<double>(NowMs()) / 1000.0);
-    log_.push_back(std::string(stamp) + "\t" + line);
+    ++logLines_;
+    if (line.find(" Tx: ") != std::string::npos) ++logFramesSent_;
+    if (results_.is_open()) results_ << "log\t" << stamp << "\t" << line << "\n";
     if (options_.log) Print(std::string("  ") + stamp + "  " + line + "\n");
     else if (!IsTraceLine(line)) Event(line);
 }
@@ -92,7 +98,15 @@ void HostRun::Loop() {
             PrintTable(now);
             nextTableMs += options_.refreshMs;
         }
-        Sleep(2);
+        if (options_.sleepMs > 0) {
+            Sleep(static_cast<DWORD>(options_.sleepMs));
+            continue;
+        }
+        // Until a port has bytes or the next thing is due; answers are then
+        // handed over, and the next frame written, the moment they arrive.
+        int64_t until = std::min(options_.durationMs, NowMs() + kLongestWaitMs);
+        if (options_.refreshMs > 0 && nextTableMs < options_.durationMs) until = std::min(until, nextTableMs);
+        poller_.Wait(until);
     }
 }
 
@@ -113,8 +127,9 @@ int HostRun::Run() {
     if (!LoadDriver()) return 1;
     ApplySettings();
     if (!OpenPorts()) return 1;
-    poller_.BuildElements();
+    poller_.BuildElements(options_.readEveryMs);
     if (!PrepareWrites()) return 2;
+    if (!OpenResults()) return 1;
     Print("\n");
     poller_.RestartClock();
     Loop();

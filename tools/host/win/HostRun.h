@@ -3,6 +3,7 @@
 // station's settings applied, its ports opened, its items read at their scan
 // rates and the writes asked for sent, until the run's time is up.
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -42,14 +43,19 @@ private:
     void PrintBanner(const std::string& driverName, const std::string& description) const;
     void PrintTable(int64_t nowMs) const;
     void PrintSummary() const;
-    bool WriteResults() const;
+    bool OpenResults();
+    bool WriteResults();
 
     Options options_;
 
     // The host's objects outlive the driver library (declared before it).
     HostServer server_;
     StationPoller poller_;
-    std::vector<std::string> log_;  // every line the driver logged, with its time
+    // The driver's log is counted and passed on (printed, written to the
+    // results file as it comes), never kept: a host may run for months.
+    int64_t logLines_ = 0;
+    int64_t logFramesSent_ = 0;
+    std::ofstream results_;
     long unexpectedCalls_ = 0;
 
     DriverModule module_;

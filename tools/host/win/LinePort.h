@@ -17,6 +17,12 @@ public:
     virtual bool Write(const uint8_t* data, size_t count) = 0;
     // Appends what has arrived; never waits.
     virtual void Read(std::vector<uint8_t>& out) = 0;
+    // An event that is set while bytes wait to be read, for waiting on several
+    // ports at once; nullptr for a port whose bytes come by time alone.
+    virtual void* WaitHandle() const { return nullptr; }
+    // Called before the host sleeps on WaitHandle: the port starts what will
+    // set it (and sets it at once when bytes are already there).
+    virtual void PrepareWait() {}
     // "built-in simulator, controllers 1, 2" or "serial 9600 8N1".
     virtual std::string Describe() const = 0;
 };

@@ -1,5 +1,9 @@
 #include "tools/host/win/PortHub.h"
 
+#include <windows.h>
+
+#include <algorithm>
+
 namespace tervex::host {
 
 namespace {
@@ -83,6 +87,20 @@ void PortHub::Pump(IOrnPortClient* client, int64_t nowMs) {
         client->SendNext(0);
     }
     pumping_ = false;
+}
+
+void PortHub::Wait(int64_t timeoutMs, int64_t nowMs) {
+    std::vector<HANDLE> events;
+    for (auto& [index, port] : ports_) {
+        port.line->PrepareWait();
+        if (void* event = port.line->WaitHandle()) events.push_back(event);
+        else if (port.busy) timeoutMs = std::min<int64_t>(timeoutMs, 1);
+        if (!port.rx.empty()) timeoutMs = std::min(timeoutMs, port.lastRxMs + port.rxGapMs - nowMs);
+    }
+    const auto ms = static_cast<DWORD>(std::max<int64_t>(timeoutMs, 0));
+    if (events.size() > MAXIMUM_WAIT_OBJECTS) Sleep(std::min<DWORD>(ms, 1));  // too many to wait on: look often
+    else if (events.empty()) Sleep(ms);
+    else WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, ms);
 }
 
 std::vector<PortStats> PortHub::Stats() const {

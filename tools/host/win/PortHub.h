@@ -25,6 +25,10 @@ public:
     // incomplete ones) to the client; then SendNext if a port got free.
     void Pump(IOrnPortClient* client, int64_t nowMs);
     std::vector<PortStats> Stats() const;
+    // Sleeps until bytes arrive on a port or timeoutMs has passed; a port that
+    // waits for the rest of an answer, or whose bytes come by time alone while
+    // an exchange is open, shortens the sleep.
+    void Wait(int64_t timeoutMs, int64_t nowMs);
 
     uint8_t __stdcall WritePort(uint8_t port, const uint8_t* data, int32_t count, IOrnPortClient* client) override;
     uint8_t __stdcall CanTransmit(uint8_t port, IOrnPortClient* client) override;

@@ -12,6 +12,7 @@
 
 #include "boundary/PropertyList.h"
 #include "boundary/Records.h"
+#include "tools/host/core/PeriodStats.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/core/Stats.h"
 #include "tools/host/core/WriteValue.h"
@@ -56,6 +57,9 @@ struct ItemRuntime {
     FILETIME stamp{};
     uint32_t result = 0;
     ItemStats stats;
+    // Time between good reads, and when the last one came (-1: none yet).
+    PeriodStats refresh;
+    int64_t lastGoodUs = -1;
 };
 
 // An item's last completed read as the tables show it; empty texts before the

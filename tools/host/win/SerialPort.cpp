@@ -2,6 +2,8 @@
 // are bounded by a time-out so that a stuck line cannot stop the host.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "tools/host/win/LinePort.h"
 
 namespace tervex::host {
@@ -50,39 +52,135 @@ BYTE DcbStopBits(StopBits stop) {
 
 std::string LastError(const std::string& what) { return what + " failed (Windows error " + std::to_string(GetLastError()) + ")"; }
 
+// An event handle, closed with its owner.
+class Event {
+public:
+    Event() : handle_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Event() {
+        if (handle_) CloseHandle(handle_);
+    }
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// The port is opened for overlapped use: while the host waits, one read of a
+// single byte is pending, so its event is set the moment a byte arrives and
+// the host can wait on all its ports at once instead of looking at them on a
+// timer.
 class SerialPort final : public LinePort {
 public:
-    SerialPort(HANDLE handle, std::string description) : handle_(handle), description_(std::move(description)) {}
-    ~SerialPort() override { CloseHandle(handle_); }
+    SerialPort(HANDLE handle, std::string description) : handle_(handle), description_(std::move(description)) {
+        readOv_.hEvent = readEvent_.Get();
+        writeOv_.hEvent = writeEvent_.Get();
+        std::vector<uint8_t> stale;  // from before the port was opened
+        Arm(stale);
+    }
+    ~SerialPort() override {
+        if (pending_) {
+            CancelIo(handle_);
+            DWORD got = 0;
+            GetOverlappedResult(handle_, &readOv_, &got, TRUE);
+        }
+        CloseHandle(handle_);
+    }
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
     bool Write(const uint8_t* data, size_t count) override {
         DWORD written = 0;
-        return WriteFile(handle_, data, static_cast<DWORD>(count), &written, nullptr) && written == count;
+        if (!WriteFile(handle_, data, static_cast<DWORD>(count), nullptr, &writeOv_) && GetLastError() != ERROR_IO_PENDING)
+            return false;
+        return GetOverlappedResult(handle_, &writeOv_, &written, TRUE) && written == count;
     }
 
     void Read(std::vector<uint8_t>& out) override {
-        uint8_t buffer[256];
-        for (int i = 0; i < 16; ++i) {
+        const bool handed = !ready_.empty();
+        out.insert(out.end(), ready_.begin(), ready_.end());
+        ready_.clear();
+        if (pending_) {
+            // Wake again only for bytes still to come.
+            if (handed) ResetEvent(readEvent_.Get());
             DWORD got = 0;
-            if (!ReadFile(handle_, buffer, sizeof(buffer), &got, nullptr) || got == 0) return;
-            out.insert(out.end(), buffer, buffer + got);
+            if (!GetOverlappedResult(handle_, &readOv_, &got, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE)
+                return;  // nothing yet
+            pending_ = false;
+            if (got == 1) out.push_back(first_);
+            // The next read starts in PrepareWait, once these bytes have gone
+            // to the driver and its next frame is out: that is the busy moment.
+            return;
         }
+        Refill(out);
     }
+
+    void PrepareWait() override {
+        if (pending_) return;
+        Refill(ready_);
+        if (!ready_.empty()) SetEvent(readEvent_.Get());
+    }
+
+    void* WaitHandle() const override { return readEvent_.Get(); }
 
     std::string Describe() const override { return description_; }
 
 private:
+    // Reads what the port holds; the count comes from the overlapped result,
+    // which is right whether the read finished at once or later.
+    DWORD ReadNow(uint8_t* buffer, DWORD count) {
+        DWORD got = 0;
+        if (!ReadFile(handle_, buffer, count, nullptr, &readOv_) && GetLastError() != ERROR_IO_PENDING) return 0;
+        if (!GetOverlappedResult(handle_, &readOv_, &got, TRUE)) return 0;
+        return got;
+    }
+
+    // What the port holds, then the one-byte read.
+    void Refill(std::vector<uint8_t>& out) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        uint8_t buffer[256];
+        while (ClearCommError(handle_, &errors, &status) && status.cbInQue > 0) {
+            const DWORD want = std::min<DWORD>(status.cbInQue, sizeof(buffer));
+            const DWORD got = ReadNow(buffer, want);
+            out.insert(out.end(), buffer, buffer + got);
+            if (got < want) break;
+        }
+        Arm(out);
+    }
+
+    // Starts the one-byte read that wakes the host. Bytes that came meanwhile
+    // complete it at once: they go to out, until the read has to wait.
+    void Arm(std::vector<uint8_t>& out) {
+        for (int i = 0; i < 64; ++i) {
+            if (!ReadFile(handle_, &first_, 1, nullptr, &readOv_)) {
+                pending_ = GetLastError() == ERROR_IO_PENDING;
+                return;
+            }
+            DWORD got = 0;
+            if (!GetOverlappedResult(handle_, &readOv_, &got, FALSE) || got != 1) return;
+            out.push_back(first_);
+        }
+    }
+
     HANDLE handle_;
     std::string description_;
+    Event readEvent_;
+    Event writeEvent_;
+    OVERLAPPED readOv_{};
+    OVERLAPPED writeOv_{};
+    uint8_t first_ = 0;
+    bool pending_ = false;        // the one-byte read waits
+    std::vector<uint8_t> ready_;  // taken in PrepareWait, handed out by the next Read
 };
 
 }  // namespace
 
 std::unique_ptr<LinePort> OpenSerialPort(const PortConfig& config, std::string& error) {
     const std::wstring path = L"\\\\.\\COM" + std::to_wstring(config.number);
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = LastError("opening COM" + std::to_string(config.number));
         return nullptr;
@@ -111,9 +209,9 @@ std::unique_ptr<LinePort> OpenSerialPort(const PortConfig& config, std::string& 
     dcb.fNull = FALSE;
     dcb.fAbortOnError = FALSE;
     if (!SetCommState(handle, &dcb)) return fail("SetCommState");
-    // Reads answer at once with what is there; a write may take its bytes' time plus a second.
+    // Reads wait for as many bytes as they ask for (the port asks for what is
+    // there, or for one byte); a write may take its bytes' time plus a second.
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.WriteTotalTimeoutMultiplier = 20000 / static_cast<DWORD>(config.baud) + 1;
     timeouts.WriteTotalTimeoutConstant = 1000;
     if (!SetCommTimeouts(handle, &timeouts)) return fail("SetCommTimeouts");

@@ -43,6 +43,10 @@ int64_t StationPoller::NowMs() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
 }
 
+int64_t StationPoller::NowUs() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_).count();
+}
+
 void StationPoller::RestartClock() {
     start_ = std::chrono::steady_clock::now();
     nextTickMs_ = 0;
@@ -84,7 +88,7 @@ void StationPoller::Attach(IOrnDriver2* driver, IOrnPortClient* client) {
     client_ = client;
 }
 
-void StationPoller::BuildElements() {
+void StationPoller::BuildElements(int64_t readEveryMs) {
     for (const NodeConfig& config : station_.nodes) {
         auto node = std::make_unique<NodeRuntime>();
         node->config = &config;
@@ -108,7 +112,7 @@ void StationPoller::BuildElements() {
             if (ReadInt64Property(item->list.Address(), PROP_SCAN_RATE, rate) == ReadOutcome::Found ||
                 ReadInt64Property(node->list.Address(), PROP_SCAN_RATE, rate) == ReadOutcome::Found)
                 item->scanMs = rate > 0 ? rate : 1000;
-            if (itemConfig.readable) item->scheduleIndex = schedule_.AddItem(item->scanMs);
+            if (itemConfig.readable) item->scheduleIndex = schedule_.AddItem(readEveryMs > 0 ? readEveryMs : item->scanMs);
             item->stats.name = item->fullName;
             const size_t itemIndex = items_.size();
             item->object.onComplete = [this, itemIndex](bool write, uint32_t handle, HRESULT result) {
@@ -245,6 +249,11 @@ void StationPoller::OnComplete(size_t index, bool write, uint32_t handle, HRESUL
     item.result = code;
     (code == kResultOk ? item.stats.readsOk : item.stats.readsBad)++;
     node.stats.Count(code);
+    if (code == kResultOk) {
+        const int64_t now = NowUs();
+        if (item.lastGoodUs >= 0) item.refresh.Add(now - item.lastGoodUs);
+        item.lastGoodUs = now;
+    }
     if (item.scheduleIndex) schedule_.ReadDone(*item.scheduleIndex);
 }
 
@@ -258,6 +267,13 @@ void StationPoller::Step(int64_t nowMs) {
         driver_->TimerTick();
         nextTickMs_ = nowMs + tickMs_;
     }
+}
+
+void StationPoller::Wait(int64_t untilMs) {
+    const int64_t now = NowMs();
+    int64_t until = std::min(untilMs, nextTickMs_);
+    if (const auto due = schedule_.NextDueMs()) until = std::min(until, *due);
+    hub_.Wait(until - now, now);
 }
 
 void StationPoller::Shutdown() {

@@ -42,6 +42,7 @@ public:
 
     // Milliseconds since the clock was (re)started; it starts with the poller.
     int64_t NowMs() const;
+    int64_t NowUs() const;
     void RestartClock();
 
     // Opens every port of the station; a node's port without a section of its
@@ -49,8 +50,9 @@ public:
     std::vector<PortOpening> OpenPorts();
     // The driver (initialised with Hub()) and its port client; both stay the owner's.
     void Attach(IOrnDriver2* driver, IOrnPortClient* client);
-    // The nodes' and items' lists as the pages compose them, and the schedule.
-    void BuildElements();
+    // The nodes' and items' lists as the pages compose them, and the schedule;
+    // readEveryMs > 0 reads every item at that period instead of its scan rate.
+    void BuildElements(int64_t readEveryMs = 0);
     // A write the schedule sends at its time; false with the reason when it
     // does not fit the station.
     bool AddWrite(const WriteOption& option, std::string& error);
@@ -60,6 +62,8 @@ public:
     void Step(int64_t nowMs);
     // Reads the ports and hands what arrived to the driver (also the host's Idle).
     void Pump();
+    // Sleeps until a port has bytes, the next read or tick is due, or untilMs.
+    void Wait(int64_t untilMs);
     // ClearAll, then counts what the driver kept or should not have called.
     void Shutdown();
 

@@ -8,11 +8,15 @@ namespace tervex::sim {
 const char* UsageText()
 {
     return "usage: tervex-sim [--config FILE] [--controller ADDR[:key=value]...]...\n"
-           "                  [--pty [--link PATH] | --device PATH [--baud N] [--line 8N1]]\n"
+           "                  [--pty [--link PATH] [--pace [--turnaround-ms N] [--wire-stats FILE]]\n"
+           "                   | --device PATH] [--baud N] [--line 8N1]\n"
            "                  [--seed N] [--gap-ms N] [--clock-start \"YYYY-MM-DD HH:MM:SS\"]\n"
            "                  [--duration SECONDS] [--verbose]\n"
            "Serves simulated Tervex controllers on a new pseudo-terminal (the default;\n"
            "its path is printed on the first line of standard output) or on a serial device.\n"
+           "--pace makes the pseudo-terminal a line at --baud: every character takes its bit\n"
+           "times, one direction at a time, and answers start --turnaround-ms (default 2)\n"
+           "after the request's last character.\n"
            "Controller keys: framing, read_password, write_password, password_idle_s,\n"
            "answer_delay_ms, preset, mem, live, fault (see tools/sim/README.md).\n";
 }
@@ -77,6 +81,12 @@ std::vector<std::string> ParseOptions(int argc, const char* const* argv, Options
             options.verbose = true;
         } else if (arg == "--pty") {
             pty = true;
+        } else if (arg == "--pace") {
+            options.pace = true;
+        } else if (arg == "--turnaround-ms") {
+            if (auto n = number(0, 10000)) options.turnaroundMs = static_cast<int64_t>(*n);
+        } else if (arg == "--wire-stats") {
+            if (auto v = value()) options.wireStatsPath = *v;
         } else if (arg == "--config") {
             if (auto v = value()) options.configPath = *v;
         } else if (arg == "--controller") {
@@ -107,6 +117,8 @@ std::vector<std::string> ParseOptions(int argc, const char* const* argv, Options
         errors.push_back("--line: '" + lineText + "' is not like 8N1 (data bits 7|8, parity N|E|O, stop bits 1|2)");
     if (pty && !options.device.empty())
         errors.push_back("--pty and --device exclude each other");
+    if (options.pace && !options.device.empty())
+        errors.push_back("--pace is for a pseudo-terminal only: a serial device has its own pace");
     if (!options.linkPath.empty() && !options.device.empty())
         errors.push_back("--link is for a pseudo-terminal only");
     return errors;

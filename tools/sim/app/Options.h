@@ -15,6 +15,9 @@ struct SerialSettings {
     int dataBits = 8;
     char parity = 'N';  // N, E or O
     int stopBits = 1;
+
+    // Start bit, data bits, parity bit, stop bits.
+    int BitsPerChar() const { return 1 + dataBits + (parity == 'N' ? 0 : 1) + stopBits; }
 };
 
 struct Options {
@@ -29,6 +32,11 @@ struct Options {
     std::optional<std::string> clockStart;
     std::optional<int64_t> durationMs;
     bool verbose = false;
+    // The pseudo-terminal as a real line: characters take their time at the
+    // baud rate, answers wait for the turnaround.
+    bool pace = false;
+    int64_t turnaroundMs = 2;
+    std::string wireStatsPath;  // paced: what was on the wire, written at the end
 };
 
 const char* UsageText();

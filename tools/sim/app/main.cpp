@@ -5,6 +5,7 @@
 #include "sim/Clock.h"
 #include "sim/Line.h"
 #include "sim/app/Options.h"
+#include "sim/app/PacedLink.h"
 #include "sim/app/Port.h"
 #include "sim/app/Serve.h"
 
@@ -67,5 +68,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tervex-sim: controller %u, %s%s%s, on %s\n", static_cast<unsigned>(c.address),
                      FramingName(c.framing), c.readPassword.empty() ? "" : ", read password",
                      c.writePassword.empty() ? "" : ", write password", port.Path().c_str());
-    return Serve(port, clock, line, options.durationMs, &g_stop);
+    if (!options.pace)
+        return Serve(port, clock, line, options.durationMs, &g_stop);
+
+    SimulatorEnd far(line);
+    return ServeLine(port, far, options.serial, options.turnaroundMs, options.wireStatsPath, options.durationMs, &g_stop);
 }
