@@ -4,7 +4,7 @@
 # baud rate, 2 ms controller turnaround), at 9,600 to 115,200 baud, RTU and ASCII,
 # two stations; libmodbus on the same paced line beside it. Writes the capacity
 # section of BENCHMARKS.md (or of the file given as the first argument) and the
-# table of docs/LINE-CAPACITY.md. About 7 minutes; TERVEX_CAPACITY_SECONDS sets
+# table of docs/INTEGRATOR.md. About 7 minutes; TERVEX_CAPACITY_SECONDS sets
 # the length of each host run (default 20), TERVEX_CAPACITY_BAUDS the rates,
 # TERVEX_CAPACITY_HOST_ARGS extra host options (comparisons), TERVEX_CAPACITY_GUIDE
 # where the integrators' table goes.
@@ -15,7 +15,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 report=${1:-$root/BENCHMARKS.md}
 case $report in /*) ;; *) report=$PWD/$report ;; esac
-guide=${TERVEX_CAPACITY_GUIDE:-$root/docs/LINE-CAPACITY.md}
+guide=${TERVEX_CAPACITY_GUIDE:-$root/docs/INTEGRATOR.md}
 seconds=${TERVEX_CAPACITY_SECONDS:-20}
 peer_seconds=${TERVEX_CAPACITY_PEER_SECONDS:-10}
 read -r -a bauds <<<"${TERVEX_CAPACITY_BAUDS:-9600 19200 57600 115200}"
@@ -198,7 +198,7 @@ section=$work/section.md
   echo
   echo "A station the line can serve (RTU, 19,200 baud, 64 items at their scan rate of 0.1 s, 8 frames per cycle = 80 exchanges/s against a limit of $s_limit): $s_rate exchanges/s, line busy $s_busy %, refresh period mean $s_mean ms, 99th percentile $s_p99 ms, host CPU $s_cpu ms per second, bad reads $s_bad."
   echo
-  echo "For integrators (docs/LINE-CAPACITY.md): items per second on one line and the refresh period of typical stations, from the exchange rates measured above (station one):"
+  echo "For integrators (docs/INTEGRATOR.md): items per second on one line and the refresh period of typical stations, from the exchange rates measured above (station one):"
   echo
   sed '1d;$d' "$table"
   echo
