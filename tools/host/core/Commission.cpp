@@ -60,7 +60,7 @@ const char* CommissionUsageText() {
            "  --read-password TEXT --write-password TEXT\n"
            "  --baud N --data-bits N --parity none|even|odd|mark|space --stop-bits 1|1.5|2\n"
            "                           the real port's line settings (default 9600 8N1)\n"
-           "  --sim-line FILE | --sim-controller SPEC   the built-in simulator instead of the real port\n"
+           "  --sim-line FILE | --sim-controller CONTROLLER   the built-in simulator instead of the real port\n"
            "  --wait-timeout MS --tries N   the driver's WaitTimeout and CountTry for this run\n";
 }
 
@@ -121,9 +121,9 @@ bool ParseCommissionOption(const std::string& arg, const NextArgument& next, Com
     } else if (arg == "--sim-line") {
         text(options.simLine, "a line file");
     } else if (arg == "--sim-controller") {
-        std::string spec;
-        text(spec, "a controller");
-        if (!spec.empty()) options.simControllers.push_back(spec);
+        std::string controller;
+        text(controller, "a controller");
+        if (!controller.empty()) options.simControllers.push_back(controller);
     } else if (arg == "--wait-timeout") {
         return TakeSetting(arg, next("milliseconds"), "WaitTimeout", 1, options, errors);
     } else if (arg == "--tries") {
