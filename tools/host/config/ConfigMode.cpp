@@ -27,12 +27,7 @@ int RunConfigure(const std::string& dll, const std::string& stationPath) {
     IOrnPortClient* client = nullptr;
     IOrnDriver2* driver = module.Driver();
     driver->Initialize(&server, nullptr, &name, &description, &third, &client);
-    for (const auto& [key, value] : station.settings) {
-        ShortString k{}, v{};
-        SetShortString(k, key);
-        SetShortString(v, value);
-        driver->ApplySetting(&k, &v);
-    }
+    for (const auto& [key, value] : station.settings) ApplySetting(driver, key, value);
     int code = 0;
     {
         ConfigWindow window(driver, server, std::move(station), path);

@@ -9,6 +9,13 @@ std::string WindowsPath(const std::string& path) {
     return path;
 }
 
+bool ApplySetting(IOrnDriver2* driver, const std::string& name, const std::string& value) {
+    ShortString n{}, v{};
+    SetShortString(n, name);
+    SetShortString(v, value);
+    return driver->ApplySetting(&n, &v);
+}
+
 DriverModule::~DriverModule() {
     if (driver_) driver_->Release();
     if (module_) FreeLibrary(module_);

@@ -24,6 +24,10 @@ private:
     IOrnDriver2* driver_ = nullptr;
 };
 
+// Hands one stored setting pair to the driver, as the host does at start;
+// false when the driver refuses it.
+bool ApplySetting(IOrnDriver2* driver, const std::string& name, const std::string& value);
+
 // A POSIX path ("/work/x") as Windows sees it under Wine ("Z:/work/x"); others unchanged.
 std::string WindowsPath(const std::string& path);
 

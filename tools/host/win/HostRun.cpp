@@ -46,12 +46,8 @@ bool HostRun::LoadDriver() {
 }
 
 void HostRun::ApplySettings() {
-    for (const auto& [name, value] : poller_.Model().settings) {
-        ShortString n{}, v{};
-        SetShortString(n, name);
-        SetShortString(v, value);
-        if (!driver_->ApplySetting(&n, &v)) Event("the driver refused the setting " + name + " = " + value);
-    }
+    for (const auto& [name, value] : poller_.Model().settings)
+        if (!ApplySetting(driver_, name, value)) Event("the driver refused the setting " + name + " = " + value);
 }
 
 bool HostRun::OpenPorts() {

@@ -1,5 +1,6 @@
 #include "tools/host/win/LineSession.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/win/ItemList.h"
@@ -46,10 +47,7 @@ bool LineSession::Open(const std::string& dll, const PortConfig& port, const std
     }
     driverName_ = ShortStringToUtf8(name) + " (" + ShortStringToUtf8(description) + ")";
     for (const auto& [settingName, value] : settings) {
-        ShortString n{}, v{};
-        SetShortString(n, settingName);
-        SetShortString(v, value);
-        if (!driver_->ApplySetting(&n, &v)) {
+        if (!ApplySetting(driver_, settingName, value)) {
             error = "the driver refused the setting " + settingName + " = " + value;
             return false;
         }
@@ -118,7 +116,8 @@ ExchangeOutcome LineSession::Run(const NodeConfig& node, const ItemConfig& item,
             driver_->TimerTick();
             nextTick = NowMs() + kTickMs;
         }
-        if (!finished) Sleep(2);
+        // Until the port has bytes or the next tick is due, as the polling mode waits.
+        if (!finished) hub_.Wait(std::min(nextTick, deadline) - NowMs(), NowMs());
     }
     if (!finished) driver_->ClearAll();  // the task is dropped, its item reference given back
     log_ = nullptr;
