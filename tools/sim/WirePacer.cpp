@@ -4,6 +4,28 @@
 
 namespace tervex::sim {
 
+int64_t WireCounts::ReplyGapMeanNs() const
+{
+    if (replyGapsNs.empty())
+        return 0;
+    int64_t sum = 0;
+    for (const int64_t gap : replyGapsNs)
+        sum += gap;
+    return sum / static_cast<int64_t>(replyGapsNs.size());
+}
+
+int64_t WireCounts::ReplyGapPercentileNs(int percent) const
+{
+    if (replyGapsNs.empty())
+        return 0;
+    std::vector<int64_t> sorted = replyGapsNs;
+    // Nearest rank: the smallest gap that at least this share of gaps do not exceed.
+    const size_t n = sorted.size();
+    const size_t rank = std::max<size_t>((n * static_cast<size_t>(percent) + 99) / 100, 1) - 1;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(rank), sorted.end());
+    return sorted[rank];
+}
+
 Burst WirePacer::Place(size_t count, int64_t readyNs, bool answer)
 {
     Burst burst;
@@ -23,6 +45,8 @@ Burst WirePacer::Place(size_t count, int64_t readyNs, bool answer)
         ++counts_.answers;
     if (!answer && last_ != Last::Request)
         ++counts_.requests;
+    if (!answer && last_ == Last::Answer)
+        counts_.replyGapsNs.push_back(std::max<int64_t>(readyNs - freeNs_, 0));
     (answer ? counts_.answerChars : counts_.requestChars) += count;
     if (last_ == Last::None)
         counts_.firstNs = start;

@@ -6,6 +6,7 @@
 // has fully arrived at the other end. Times are nanoseconds on any monotonic scale.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace tervex::sim {
 
@@ -37,8 +38,13 @@ struct WireCounts {
     int64_t busyNs = 0;     // characters plus turnarounds
     int64_t firstNs = 0;    // start of the first character
     int64_t lastNs = 0;     // end of the last character
+    // How long the master let the wire rest between each answer's last
+    // character and its next request: the line time the master's side loses.
+    std::vector<int64_t> replyGapsNs;
 
     int64_t ElapsedNs() const { return lastNs - firstNs; }
+    int64_t ReplyGapMeanNs() const;
+    int64_t ReplyGapPercentileNs(int percent) const;
 };
 
 class WirePacer {

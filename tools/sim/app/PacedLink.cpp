@@ -137,14 +137,16 @@ std::string WireReport(const WirePacer& pacer)
     const WireCounts& c = pacer.Counts();
     const double elapsedMs = static_cast<double>(c.ElapsedNs()) / 1e6;
     const double busyMs = static_cast<double>(c.busyNs) / 1e6;
-    char text[512];
+    char text[768];
     std::snprintf(text, sizeof text,
                   "baud=%d\nbits_per_char=%d\nturnaround_us=%lld\nrequests=%llu\nanswers=%llu\n"
-                  "request_chars=%llu\nanswer_chars=%llu\nbusy_ms=%.3f\nelapsed_ms=%.3f\nbusy_share=%.4f\n",
+                  "request_chars=%llu\nanswer_chars=%llu\nbusy_ms=%.3f\nelapsed_ms=%.3f\nbusy_share=%.4f\n"
+                  "reply_gap_mean_us=%.1f\nreply_gap_p50_us=%.1f\nreply_gap_p99_us=%.1f\n",
                   t.baud, t.bitsPerChar, static_cast<long long>(t.turnaroundNs / 1000),
                   static_cast<unsigned long long>(c.requests), static_cast<unsigned long long>(c.answers),
                   static_cast<unsigned long long>(c.requestChars), static_cast<unsigned long long>(c.answerChars),
-                  busyMs, elapsedMs, elapsedMs > 0 ? busyMs / elapsedMs : 0.0);
+                  busyMs, elapsedMs, elapsedMs > 0 ? busyMs / elapsedMs : 0.0, c.ReplyGapMeanNs() / 1e3,
+                  c.ReplyGapPercentileNs(50) / 1e3, c.ReplyGapPercentileNs(99) / 1e3);
     return text;
 }
 

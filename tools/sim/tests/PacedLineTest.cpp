@@ -53,6 +53,13 @@ TEST(WirePacer, ExchangeTakesCharactersAndTurnaround)
     EXPECT_EQ(c.busyNs, 32 * charNs + 2 * 2 * kMs);
     EXPECT_EQ(c.firstNs, 100 * kMs);
     EXPECT_EQ(c.ElapsedNs(), 32 * charNs + 9 * kMs);
+
+    // The master's rest after each answer is the line time its side loses.
+    pacer.Request(5, pacer.Counts().lastNs + 3 * kMs);
+    EXPECT_EQ(c.replyGapsNs, (std::vector<int64_t>{0, 3 * kMs}));
+    EXPECT_EQ(c.ReplyGapMeanNs(), 1500 * 1000);
+    EXPECT_EQ(c.ReplyGapPercentileNs(50), 0);
+    EXPECT_EQ(c.ReplyGapPercentileNs(99), 3 * kMs);
 }
 
 TEST(WirePacer, HalfDuplexAndPiecesOfOneAnswer)
