@@ -12,6 +12,11 @@ namespace tervex::host {
 enum class PortKind { Simulator, Serial };
 enum class Parity { None, Even, Odd, Mark, Space };
 enum class StopBits { One, OneAndHalf, Two };
+// How the host watches a serial port for answers. Events: a pending overlapped
+// read wakes it (cheap on Windows). Poll: while an exchange is open it looks
+// at the port in short steps and reads only what is there (under Wine every
+// overlapped read costs several server round trips). Auto: Poll under Wine.
+enum class SerialWait { Auto, Events, Poll };
 
 struct PortConfig {
     int number = 1;  // n of "COMn"
@@ -26,6 +31,7 @@ struct PortConfig {
     int dataBits = 8;
     Parity parity = Parity::None;
     StopBits stopBits = StopBits::One;
+    SerialWait wait = SerialWait::Auto;
     // An answer the driver does not call complete is handed over anyway once
     // the line has been quiet this long.
     int rxGapMs = 100;

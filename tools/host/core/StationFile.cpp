@@ -193,11 +193,14 @@ private:
         } else if (key == "stop_bits") {
             if (const auto stop = ReadStopBits(value, error)) port.stopBits = *stop;
             else Error(key, error);
+        } else if (key == "wait") {
+            if (const auto wait = ReadSerialWait(value, error)) port.wait = *wait;
+            else Error(key, error);
         } else if (key == "rx_gap_ms") {
             if (const auto gap = ReadGapMs(value, error)) port.rxGapMs = *gap;
             else Error(key, error);
         } else {
-            Error(key, "unknown key (type, line, controller, baud, data_bits, parity, stop_bits, rx_gap_ms)");
+            Error(key, "unknown key (type, line, controller, baud, data_bits, parity, stop_bits, wait, rx_gap_ms)");
         }
     }
 

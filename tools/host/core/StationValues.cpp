@@ -141,6 +141,15 @@ std::optional<PortKind> ReadPortKind(const std::string& text, std::string& error
     return std::nullopt;
 }
 
+std::optional<SerialWait> ReadSerialWait(const std::string& text, std::string& error) {
+    const std::string lower = AsciiLower(text);
+    if (lower == "auto") return SerialWait::Auto;
+    if (lower == "events") return SerialWait::Events;
+    if (lower == "poll") return SerialWait::Poll;
+    error = Quoted(text) + " is not a way to wait (auto, events or poll)";
+    return std::nullopt;
+}
+
 std::optional<int> ReadBaud(const std::string& text, std::string& error) {
     const auto value = IntegerIn(text, 50, 4000000, error);
     return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;

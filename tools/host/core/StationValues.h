@@ -38,6 +38,7 @@ std::optional<int> ReadBaud(const std::string& text, std::string& error);
 std::optional<int> ReadDataBits(const std::string& text, std::string& error);
 std::optional<Parity> ReadParity(const std::string& text, std::string& error);
 std::optional<StopBits> ReadStopBits(const std::string& text, std::string& error);
+std::optional<SerialWait> ReadSerialWait(const std::string& text, std::string& error);
 std::optional<int> ReadGapMs(const std::string& text, std::string& error);
 
 // The three settings the driver knows take a whole decimal 32-bit number.

@@ -73,6 +73,7 @@ struct FramingCase {
     Order order;
     bool sync;
     int com;
+    const char* wait;  // how the host watches its serial port
 };
 
 class Framings : public ::testing::TestWithParam<FramingCase> {};
@@ -92,7 +93,8 @@ TEST_P(Framings, EveryTypeInEveryAreaMatchesTheControllersMemory) {
     node.items = EveryTypeEveryArea();
     TempDir dir;
     const std::string station =
-        dir.Write("plant.station", StationText("WaitTimeout = 500\nCountTry = 2\nTimeNextSend = 2000\n", {node}));
+        dir.Write("plant.station", StationText("WaitTimeout = 500\nCountTry = 2\nTimeNextSend = 2000\n", {node},
+                                                     std::string("wait = ") + c.wait + "\n"));
     const std::string resultsPath = dir.Path() + "/results.tsv";
     std::vector<std::string> args = {"--station", station, "--duration", "2.5", "--refresh", "0",
                                      "--results", resultsPath};
@@ -129,10 +131,10 @@ TEST_P(Framings, EveryTypeInEveryAreaMatchesTheControllersMemory) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, Framings,
-                         ::testing::Values(FramingCase{"RtuMsb", "RTU", Order::Msb, false, 31},
-                                           FramingCase{"AsciiLsb", "ASCII", Order::Lsb, false, 32},
-                                           FramingCase{"RtuLsbSync", "RTU", Order::Lsb, true, 33},
-                                           FramingCase{"AsciiMsbSync", "ASCII", Order::Msb, true, 34}),
+                         ::testing::Values(FramingCase{"RtuMsb", "RTU", Order::Msb, false, 31, "auto"},
+                                           FramingCase{"AsciiLsbEvents", "ASCII", Order::Lsb, false, 32, "events"},
+                                           FramingCase{"RtuLsbSyncEvents", "RTU", Order::Lsb, true, 33, "events"},
+                                           FramingCase{"AsciiMsbSyncPoll", "ASCII", Order::Msb, true, 34, "poll"}),
                          [](const ::testing::TestParamInfo<FramingCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

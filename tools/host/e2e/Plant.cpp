@@ -26,11 +26,11 @@ std::string HexBytes(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-std::string StationText(const std::string& settings, const std::vector<NodeSpec>& nodes) {
+std::string StationText(const std::string& settings, const std::vector<NodeSpec>& nodes, const std::string& portLines) {
     std::string text = "[settings]\n" + settings + "\n";
     std::set<int> ports;
     for (const NodeSpec& node : nodes) ports.insert(node.com);
-    for (const int com : ports) text += "[port COM" + std::to_string(com) + "]\ntype = serial\nbaud = 19200\n\n";
+    for (const int com : ports) text += "[port COM" + std::to_string(com) + "]\ntype = serial\nbaud = 19200\n" + portLines + "\n";
     for (const NodeSpec& node : nodes) {
         text += "[node " + node.name + "]\nport = COM" + std::to_string(node.com) +
                 "\naddress = " + std::to_string(node.address) + "\nprotocol = " + node.protocol +

@@ -48,8 +48,10 @@ inline NodeSpec Node(std::string name, int com, int address, std::string protoco
     return node;
 }
 
-// The station file: the settings lines, every COM port of the nodes as a serial port.
-std::string StationText(const std::string& settings, const std::vector<NodeSpec>& nodes);
+// The station file: the settings lines, every COM port of the nodes as a
+// serial port (with portLines added to each).
+std::string StationText(const std::string& settings, const std::vector<NodeSpec>& nodes,
+                        const std::string& portLines = "");
 // --write-at arguments for every item with a write value.
 std::vector<std::string> WriteArgs(const std::vector<NodeSpec>& nodes, const std::string& atSeconds);
 

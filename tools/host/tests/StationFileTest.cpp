@@ -25,6 +25,7 @@ parity = even
 stop_bits = 2
 data_bits = 7
 rx_gap_ms = 50
+wait = Poll
 
 [port COM1]
 line = lines/one.conf     # relative to the station
@@ -70,11 +71,13 @@ TEST(StationFile, ReadsEverySectionOfAGoodStation) {
     EXPECT_EQ(com2->stopBits, StopBits::Two);
     EXPECT_EQ(com2->dataBits, 7);
     EXPECT_EQ(com2->rxGapMs, 50);
+    EXPECT_EQ(com2->wait, SerialWait::Poll);
     const PortConfig* com1 = s.FindPort(1);
     ASSERT_NE(com1, nullptr);
     EXPECT_EQ(com1->kind, PortKind::Simulator);
     EXPECT_EQ(com1->simLineFile, "/base/lines/one.conf");
     EXPECT_EQ(com1->simControllers, (std::vector<std::string>{"4:framing=ASCII", "5"}));
+    EXPECT_EQ(com1->wait, SerialWait::Auto);
     const PortConfig* com3 = s.FindPort(3);
     ASSERT_NE(com3, nullptr);
     EXPECT_EQ(com3->kind, PortKind::Simulator);
@@ -202,6 +205,7 @@ TEST(StationFile, BadEntriesNameFileLineAndField) {
         {"[port COM1]\nstop_bits = 3", 4, "stop_bits", "not a number of stop bits"},
         {"[port COM1]\ndata_bits = 9", 4, "data_bits", "outside 5..8"},
         {"[port COM1]\nrx_gap_ms = 0", 4, "rx_gap_ms", "outside 1..60000"},
+        {"[port COM1]\nwait = soon", 4, "wait", "not a way to wait"},
         {"[port COM1]\nspeed = 1", 4, "speed", "unknown key"},
         {"[settings]\nWaitTimeout = 1.5", 4, "WaitTimeout", "not a whole decimal number"},
         {"[settings]\nCountTry = three", 4, "CountTry", "not a whole decimal number"},

@@ -11,6 +11,8 @@ namespace {
 
 // Bounds each wait, so that Ctrl+C is noticed soon.
 constexpr int64_t kLongestWaitMs = 100;
+// How long the exchanges still on the wire at the end may take to finish.
+constexpr int64_t kFinishMs = 2000;
 
 bool IsTraceLine(const std::string& line) {
     return line.find(" Tx: ") != std::string::npos || line.find(" Rx: ") != std::string::npos;
@@ -104,6 +106,7 @@ void HostRun::Loop() {
         if (options_.refreshMs > 0 && nextTableMs < options_.durationMs) until = std::min(until, nextTableMs);
         poller_.Wait(until);
     }
+    poller_.Finish(NowMs() + kFinishMs);
 }
 
 void HostRun::Shutdown() {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,12 @@ public:
     // Called before the host sleeps on WaitHandle: the port starts what will
     // set it (and sets it at once when bytes are already there).
     virtual void PrepareWait() {}
+    // For a port the host looks at instead of waiting on: how long, while an
+    // exchange is open, until new bytes can be there (0: now); nullopt for
+    // the other kinds.
+    virtual std::optional<int64_t> LookAgainInUs() const { return std::nullopt; }
+    // For such a port: bytes are there to be read.
+    virtual bool HasBytes() { return false; }
     // "built-in simulator, controllers 1, 2" or "serial 9600 8N1".
     virtual std::string Describe() const = 0;
 };

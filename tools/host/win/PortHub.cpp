@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
+
+#include "tools/host/win/ShortSleep.h"
 
 namespace tervex::host {
 
@@ -10,6 +14,9 @@ namespace {
 
 // More than any answer can hold: what piles up beyond it is noise.
 constexpr size_t kMaxAnswerBytes = 512;
+// How often a port the host looks at is looked at while its answer may be
+// arriving: a small share of a character even at 115,200 baud.
+constexpr int64_t kLookStepUs = 20;
 
 }  // namespace
 
@@ -82,7 +89,7 @@ void PortHub::Pump(IOrnPortClient* client, int64_t nowMs) {
         if (complete) Deliver(index, port, client, true);
         else if (nowMs - port.lastRxMs >= port.rxGapMs || port.rx.size() > kMaxAnswerBytes) Deliver(index, port, client, false);
     }
-    if (sendNext_) {
+    if (sendNext_ && sending_) {
         sendNext_ = false;
         client->SendNext(0);
     }
@@ -91,16 +98,49 @@ void PortHub::Pump(IOrnPortClient* client, int64_t nowMs) {
 
 void PortHub::Wait(int64_t timeoutMs, int64_t nowMs) {
     std::vector<HANDLE> events;
+    std::optional<int64_t> lookUs;
     for (auto& [index, port] : ports_) {
         port.line->PrepareWait();
-        if (void* event = port.line->WaitHandle()) events.push_back(event);
-        else if (port.busy) timeoutMs = std::min<int64_t>(timeoutMs, 1);
+        if (void* event = port.line->WaitHandle()) {
+            events.push_back(event);
+        } else if (port.busy) {
+            if (const auto us = port.line->LookAgainInUs()) lookUs = std::min(lookUs.value_or(*us), *us);
+            else timeoutMs = std::min<int64_t>(timeoutMs, 1);
+        }
         if (!port.rx.empty()) timeoutMs = std::min(timeoutMs, port.lastRxMs + port.rxGapMs - nowMs);
+    }
+    if (lookUs && *lookUs < timeoutMs * 1000) {
+        LookUntilBytes(*lookUs, timeoutMs * 1000);
+        return;
     }
     const auto ms = static_cast<DWORD>(std::max<int64_t>(timeoutMs, 0));
     if (events.size() > MAXIMUM_WAIT_OBJECTS) Sleep(std::min<DWORD>(ms, 1));  // too many to wait on: look often
     else if (events.empty()) Sleep(ms);
     else WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, ms);
+}
+
+void PortHub::LookUntilBytes(int64_t firstUs, int64_t timeoutUs) {
+    // Only the ports are looked at here, which costs a fraction of a host step.
+    const auto start = std::chrono::steady_clock::now();
+    int64_t waitUs = firstUs;
+    for (;;) {
+        SleepMicroseconds(std::max(waitUs, kLookStepUs));
+        std::optional<int64_t> next;
+        for (auto& [index, port] : ports_) {
+            if (!port.busy) continue;
+            const auto us = port.line->LookAgainInUs();
+            if (!us) continue;
+            if (*us == 0 && port.line->HasBytes()) return;
+            next = std::min(next.value_or(*us), *us);
+        }
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+        if (!next || elapsed.count() + *next >= timeoutUs) return;
+        waitUs = *next;
+    }
+}
+
+bool PortHub::AnyBusy() const {
+    return std::any_of(ports_.begin(), ports_.end(), [](const auto& entry) { return entry.second.busy; });
 }
 
 std::vector<PortStats> PortHub::Stats() const {

@@ -25,6 +25,10 @@ public:
     // incomplete ones) to the client; then SendNext if a port got free.
     void Pump(IOrnPortClient* client, int64_t nowMs);
     std::vector<PortStats> Stats() const;
+    // At the end of a run: no new exchange is started (SendNext is no longer
+    // called), so the open ones can finish.
+    void StopSending() { sending_ = false; }
+    bool AnyBusy() const;
     // Sleeps until bytes arrive on a port or timeoutMs has passed; a port that
     // waits for the rest of an answer, or whose bytes come by time alone while
     // an exchange is open, shortens the sleep.
@@ -45,9 +49,13 @@ private:
         PortStats stats;
     };
     void Deliver(uint8_t index, Port& port, IOrnPortClient* client, bool complete);
+    // Sleeps in short steps until a port that is looked at has bytes, no such
+    // port has an exchange open, or timeoutUs has passed.
+    void LookUntilBytes(int64_t firstUs, int64_t timeoutUs);
 
     std::map<uint8_t, Port> ports_;
     bool sendNext_ = false;
+    bool sending_ = true;
     bool pumping_ = false;
     int64_t nowMs_ = 0;
 };

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "tools/host/win/LinePort.h"
+#include "tools/host/win/PolledSerialPort.h"
+#include "tools/host/win/ShortSleep.h"
 
 namespace tervex::host {
 
@@ -71,15 +73,15 @@ private:
 // single byte is pending, so its event is set the moment a byte arrives and
 // the host can wait on all its ports at once instead of looking at them on a
 // timer.
-class SerialPort final : public LinePort {
+class EventSerialPort final : public LinePort {
 public:
-    SerialPort(HANDLE handle, std::string description) : handle_(handle), description_(std::move(description)) {
+    EventSerialPort(HANDLE handle, std::string description) : handle_(handle), description_(std::move(description)) {
         readOv_.hEvent = readEvent_.Get();
         writeOv_.hEvent = writeEvent_.Get();
         std::vector<uint8_t> stale;  // from before the port was opened
         Arm(stale);
     }
-    ~SerialPort() override {
+    ~EventSerialPort() override {
         if (pending_) {
             CancelIo(handle_);
             DWORD got = 0;
@@ -87,8 +89,8 @@ public:
         }
         CloseHandle(handle_);
     }
-    SerialPort(const SerialPort&) = delete;
-    SerialPort& operator=(const SerialPort&) = delete;
+    EventSerialPort(const EventSerialPort&) = delete;
+    EventSerialPort& operator=(const EventSerialPort&) = delete;
 
     bool Write(const uint8_t* data, size_t count) override {
         DWORD written = 0;
@@ -175,12 +177,16 @@ private:
     std::vector<uint8_t> ready_;  // taken in PrepareWait, handed out by the next Read
 };
 
+
+bool PollsUnder(SerialWait wait) { return wait == SerialWait::Poll || (wait == SerialWait::Auto && RunningUnderWine()); }
+
 }  // namespace
 
 std::unique_ptr<LinePort> OpenSerialPort(const PortConfig& config, std::string& error) {
     const std::wstring path = L"\\\\.\\COM" + std::to_wstring(config.number);
-    HANDLE handle =
-        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const bool polled = PollsUnder(config.wait);
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                polled ? 0 : FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = LastError("opening COM" + std::to_string(config.number));
         return nullptr;
@@ -210,15 +216,18 @@ std::unique_ptr<LinePort> OpenSerialPort(const PortConfig& config, std::string& 
     dcb.fAbortOnError = FALSE;
     if (!SetCommState(handle, &dcb)) return fail("SetCommState");
     // Reads wait for as many bytes as they ask for (the port asks for what is
-    // there, or for one byte); a write may take its bytes' time plus a second.
+    // there, or for one byte to wake it), or, polled, never wait at all; a
+    // write may take its bytes' time plus a second.
     COMMTIMEOUTS timeouts{};
+    if (polled) timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.WriteTotalTimeoutMultiplier = 20000 / static_cast<DWORD>(config.baud) + 1;
     timeouts.WriteTotalTimeoutConstant = 1000;
     if (!SetCommTimeouts(handle, &timeouts)) return fail("SetCommTimeouts");
     PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
     const std::string description = "serial " + std::to_string(config.baud) + " " + std::to_string(config.dataBits) +
                                     ParityLetter(config.parity) + StopBitsText(config.stopBits);
-    return std::make_unique<SerialPort>(handle, description);
+    if (polled) return MakePolledSerialPort(handle, description, config);
+    return std::make_unique<EventSerialPort>(handle, description);
 }
 
 }  // namespace tervex::host

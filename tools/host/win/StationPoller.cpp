@@ -276,6 +276,19 @@ void StationPoller::Wait(int64_t untilMs) {
     hub_.Wait(until - now, now);
 }
 
+void StationPoller::Finish(int64_t untilMs) {
+    hub_.StopSending();
+    for (int64_t now = NowMs(); hub_.AnyBusy() && now < untilMs; now = NowMs()) {
+        Pump();
+        FinishSyncTasks();
+        if (now >= nextTickMs_) {
+            driver_->TimerTick();  // a silent controller's exchange ends by its time-out
+            nextTickMs_ = now + tickMs_;
+        }
+        if (hub_.AnyBusy()) hub_.Wait(std::min(untilMs, nextTickMs_) - now, now);
+    }
+}
+
 void StationPoller::Shutdown() {
     if (driver_) driver_->ClearAll();
     heldAfterClear_ = 0;

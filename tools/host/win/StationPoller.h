@@ -64,6 +64,9 @@ public:
     void Pump();
     // Sleeps until a port has bytes, the next read or tick is due, or untilMs.
     void Wait(int64_t untilMs);
+    // Lets the exchanges on the wire finish (until untilMs at the most)
+    // without starting new ones, so a run does not end by cutting an answer.
+    void Finish(int64_t untilMs);
     // ClearAll, then counts what the driver kept or should not have called.
     void Shutdown();
 

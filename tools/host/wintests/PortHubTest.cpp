@@ -174,3 +174,52 @@ TEST_F(PortHubTest, FailedAndImpossibleWrites) {
     EXPECT_EQ(Stats().writeFailures, 1);
     EXPECT_EQ(hub.CanTransmit(2, &client), 0) << "the driver closes a failed exchange after its wait";
 }
+
+namespace {
+
+// A port the hub looks at: bytes are there from the given look on.
+class LookedAtLine final : public LinePort {
+public:
+    explicit LookedAtLine(int bytesAtLook) : bytesAtLook_(bytesAtLook) {}
+    bool Write(const uint8_t*, size_t) override { return true; }
+    void Read(Bytes&) override {}
+    std::optional<int64_t> LookAgainInUs() const override { return 0; }
+    bool HasBytes() override { return ++looks >= bytesAtLook_; }
+    std::string Describe() const override { return "looked at"; }
+
+    int looks = 0;
+
+private:
+    int bytesAtLook_;
+};
+
+}  // namespace
+
+TEST(PortHubLooking, WaitLooksOnlyWhileAnExchangeIsOpenAndEndsWhenBytesCame) {
+    PortHub hub;
+    RecordingClient client;
+    auto owned = std::make_unique<LookedAtLine>(3);
+    LookedAtLine* line = owned.get();
+    hub.Add(0, std::move(owned), 100, "COM1 (test)");
+
+    hub.Wait(5, 0);
+    EXPECT_EQ(line->looks, 0) << "no exchange open: nothing to look for";
+
+    const uint8_t frame[2] = {1, 2};
+    ASSERT_EQ(hub.WritePort(0, frame, 2, &client), 0);
+    // Far shorter than the time-out: the wait ends at the third look.
+    hub.Wait(60000, 0);
+    EXPECT_EQ(line->looks, 3);
+}
+
+TEST_F(PortHubTest, AfterStopSendingAFreedPortStartsNoExchange) {
+    ASSERT_EQ(hub.WritePort(2, frame, 3, &client), 0);
+    EXPECT_TRUE(hub.AnyBusy());
+    hub.StopSending();
+    incoming.push_back({1, 2, 3});
+    client.onReceived = [this] { hub.TransferDone(2, &client); };
+    hub.Pump(&client, 0);
+    EXPECT_EQ(client.received.size(), 1u) << "the open exchange still gets its answer";
+    EXPECT_FALSE(hub.AnyBusy());
+    EXPECT_EQ(client.sendNext, 0);
+}
