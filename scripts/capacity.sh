@@ -27,11 +27,12 @@ mkdir -p "$work"
 native=$build/bench-release
 echo "== building the simulator, the paced relay and the libmodbus peer (Release) in $native"
 cmake -S "$root" -B "$native" -DCMAKE_BUILD_TYPE=Release >"$native.configure.log" 2>&1 || { cat "$native.configure.log"; exit 1; }
-cmake --build "$native" -j"$jobs" --target tervex-sim tervex-wire tervex_modbus_peer >"$native.build.log" 2>&1 ||
+cmake --build "$native" -j"$jobs" --target tervex-sim tervex-wire tervex_modbus_peer tervex_engine_master >"$native.build.log" 2>&1 ||
   { tail -n 60 "$native.build.log"; exit 1; }
 sim=$native/tools/sim/tervex-sim
 wire=$native/tools/sim/tervex-wire
 peer=$native/bench/tervex_modbus_peer
+engine=$native/bench/tervex_engine_master
 
 echo "== building the driver and the reference host"
 build_windows
@@ -103,28 +104,45 @@ run_case() {
   wait "$pid" || true
 }
 
+# run_engine <name> <framing> <baud>: the driver's engine alone (no host, no Wine) on
+# the same line and station one, for $peer_seconds s; leaves <name>.wire.
+run_engine() {
+  local name=$1 framing=$2 baud=$3 pty=$work/engine.pty
+  rm -f "$pty" "$work/$name.wire"
+  "${paced[@]}" "$sim" --pty --pace --baud "$baud" --turnaround-ms "$turnaround_ms" --link "$pty" \
+    --wire-stats "$work/$name.wire" --controller "1:framing=$framing:mem=RAM 0 $(memory 1)" >/dev/null 2>&1 &
+  local pid=$! c
+  for c in $(seq 50); do [ -L "$pty" ] && break; sleep 0.1; done
+  "${stack[@]}" "$engine" --terminal "$pty" --framing "$framing" --seconds "$peer_seconds" >"$work/$name.out" 2>&1 ||
+    echo "   engine run $name failed (see $work/$name.out)"
+  kill -TERM "$pid" 2>/dev/null || true
+  wait "$pid" || true
+}
+
 # Figures of a finished case: exchanges/s, ratio, busy share, refresh mean and p99
-# (mean of the items' means, largest p99), host CPU per second.
+# (mean of the items' means, largest p99), host CPU per second, bad reads, and the
+# master's rest between an answer's end and its next request (mean, p99, in us).
 figures() {
   local name=$1 framing=$2 baud=$3 answers elapsed busy limit
   answers=$(stat_of "$work/$name.wire" answers)
   elapsed=$(stat_of "$work/$name.wire" elapsed_ms)
   busy=$(stat_of "$work/$name.wire" busy_ms)
   limit=$(limit_of "$framing" "$baud")
-  awk -F'\t' -v a="$answers" -v e="$elapsed" -v bu="$busy" -v l="$limit" '
+  awk -F'\t' -v a="$answers" -v e="$elapsed" -v bu="$busy" -v l="$limit" \
+    -v gm="$(stat_of "$work/$name.wire" reply_gap_mean_us)" -v g99="$(stat_of "$work/$name.wire" reply_gap_p99_us)" '
     $1 == "item" { for (i = 3; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
                    n++; mean += f["refresh_mean_ms"]; if (f["refresh_p99_ms"] > p99) p99 = f["refresh_p99_ms"] }
     $1 == "host" { for (i = 2; i <= NF; i++) { split($i, kv, "="); h[kv[1]] = kv[2] } }
     $1 == "node" { for (i = 3; i <= NF; i++) { split($i, kv, "="); if (kv[1] != "good") bad += kv[2] } }
     END { rate = a / (e / 1000); cpu = h["run_ms"] > 0 ? h["cpu_ms"] / h["run_ms"] * 1000 : -1
-          printf "%.1f %.1f %.1f %.1f %.1f %.0f %.3f %d\n", rate, 100 * rate / l, 100 * bu / e,
-                 n ? mean / n : 0, p99, cpu, l, bad }' "$work/$name.results"
+          printf "%.1f %.1f %.1f %.1f %.1f %.0f %.3f %d %.0f %.0f\n", rate, 100 * rate / l, 100 * bu / e,
+                 n ? mean / n : 0, p99, cpu, l, bad, gm, g99 }' "$work/$name.results"
 }
 
 echo "== capacity runs: ${#bauds[@]} baud rates, RTU and ASCII, two stations, $seconds s each"
 echo "   host: $which"
 rows=()
-declare -A ratio_min peer_ratio peer_rate
+declare -A ratio_min peer_ratio peer_rate peer_gap engine_ratio engine_gap
 for baud in "${bauds[@]}"; do
   for framing in RTU ASCII; do
     for shape in one four; do
@@ -132,9 +150,15 @@ for baud in "${bauds[@]}"; do
       name=$framing-$baud-$shape
       echo "   $name"
       run_case "$name" "$framing" "$baud" "$controllers" "$items" 0.1 --read-every-ms 1
-      read -r rate ratio busy mean p99 cpu limit bad < <(figures "$name" "$framing" "$baud")
-      rows+=("$framing|$baud|$shape|$rate|$limit|$ratio|$busy|$mean|$p99|$cpu|$bad")
+      read -r rate ratio busy mean p99 cpu limit bad gap gap99 < <(figures "$name" "$framing" "$baud")
+      rows+=("$framing|$baud|$shape|$rate|$limit|$ratio|$busy|$mean|$p99|$cpu|$bad|$gap|$gap99")
       key="$framing $baud"
+      if [ $shape = one ]; then
+        run_engine "engine-$framing-$baud" "$framing" "$baud"
+        engine_ratio[$key]=$(awk -v a="$(stat_of "$work/engine-$framing-$baud.wire" answers)" \
+          -v e="$(stat_of "$work/engine-$framing-$baud.wire" elapsed_ms)" -v l="$limit" 'BEGIN { printf "%.1f", 100 * a / (e / 1000) / l }')
+        engine_gap[$key]="$(stat_of "$work/engine-$framing-$baud.wire" reply_gap_mean_us | cut -d. -f1) / $(stat_of "$work/engine-$framing-$baud.wire" reply_gap_p99_us | cut -d. -f1) us"
+      fi
       if [ -z "${ratio_min[$key]:-}" ] || awk -v a="$ratio" -v b="${ratio_min[$key]}" 'BEGIN { exit !(a < b) }'; then
         ratio_min[$key]=$ratio
       fi
@@ -152,11 +176,12 @@ for baud in "${bauds[@]}"; do
   elapsed=$(stat_of "$work/modbus-$baud.wire" elapsed_ms)
   peer_ratio[$baud]=$(awk -v a="$answers" -v e="$elapsed" -v l="$(limit_of modbus "$baud")" 'BEGIN { printf "%.1f", 100 * a / (e / 1000) / l }')
   peer_rate[$baud]=$(awk -v a="$answers" -v e="$elapsed" 'BEGIN { printf "%.1f", a / (e / 1000) }')
+  peer_gap[$baud]="$(stat_of "$work/modbus-$baud.wire" reply_gap_mean_us | cut -d. -f1) / $(stat_of "$work/modbus-$baud.wire" reply_gap_p99_us | cut -d. -f1) us"
 done
 
 echo "== a station the line can serve: 64 items at 0.1 s, RTU 19200 baud"
 run_case served RTU 19200 1 64 0.1
-read -r s_rate s_ratio s_busy s_mean s_p99 s_cpu s_limit s_bad < <(figures served RTU 19200)
+read -r s_rate s_ratio s_busy s_mean s_p99 s_cpu s_limit s_bad _ _ < <(figures served RTU 19200)
 
 # The integrators' table: items per second and refresh periods of typical stations,
 # from the measured exchange rates of the one-controller station (8 items per frame).
@@ -166,7 +191,7 @@ table=$work/guide.md
   echo "| Baud | Framing | Exchanges/s measured | Items/s, 8 per frame | Items/s, 1 per frame | Refresh: 64 items in 8 frames | Refresh: 128 items on 4 controllers, 16 frames | Refresh: 64 items in 64 frames |"
   echo "|---:|---|---:|---:|---:|---:|---:|---:|"
   for row in "${rows[@]}"; do
-    IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu bad <<<"$row"
+    IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu bad gap gap99 <<<"$row"
     [ "$shape" = one ] || continue
     awk -v f="$framing" -v b="$baud" -v r="$rate" 'BEGIN {
       printf "| %s | %s | %.0f | %.0f | %.0f | %.0f ms | %.0f ms | %.0f ms |\n", b, f, r, 8 * r, r, 8000 / r, 16000 / r, 64000 / r }'
@@ -185,16 +210,20 @@ section=$work/section.md
   echo
   echo "The reference host under Wine with the driver, on $which, its COM$com linked to the simulator's pseudo-terminal run as a real line (\`tervex-sim --pty --pace\`): every character takes 10 bit times (8N1) at the baud rate, one direction at a time, and each answer starts $turnaround_ms ms (the controller's turnaround) after the request's last character. The simulator counts what was on the wire. Each case runs $seconds s with every item read again as soon as its last read is done (\`--read-every-ms 1\`), so the line is the limit. Stations: **one** = 64 Byte items at RAM 0..63 of one controller (8 items share each read frame, 8 frames per cycle); **four** = 4 controllers with 32 Byte items each (16 frames per cycle). The physical limit is the exchange rate with every request written the moment the previous answer ends: RTU 5 + 11 characters, ASCII 8 + 20, plus the turnaround. libmodbus (RTU client \`modbus_read_registers\` of 4 registers, 8 + 13 characters, against a libmodbus RTU server) runs $peer_seconds s on the same paced line between two pseudo-terminals (\`tervex-wire\`), measured against its own limit."
   echo
+  echo "The host's COM port is a serial port with \`wait = auto\`: under Wine the host looks at it in 20 µs steps while an answer can be arriving (not while its own request is on the wire, nor through the part of the controller's turnaround it has learned) and reads just the bytes that are there; the \"master's rest\" column is the time the wire stood idle between each answer's last character and the next request's first, as the line counted it, and is all the line time the master's side loses."
+  echo
   echo "Machine: $machine. Priorities: the simulator and the relay (standing for the line and the controllers) $([ ${#paced[@]} -gt 0 ] && echo "real-time FIFO" || echo "ordinary (real-time not allowed here)"); the host with Wine's server, and the libmodbus peer, $([ ${#stack[@]} -gt 0 ] && echo "both real-time round-robin, so that other work on this shared machine decides neither figure" || echo "both ordinary processes"). Run $(date -u '+%Y-%m-%d %H:%M UTC'), load average after: $load."
   echo
-  echo "| Framing | Baud | Station | Exchanges/s | Physical limit | Ratio | Line busy | Refresh mean | Refresh p99 | Host CPU per s | Bad reads | libmodbus ratio |"
-  echo "|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+  echo "| Framing | Baud | Station | Exchanges/s | Physical limit | Ratio | Line busy | Master's rest after an answer, mean / p99 | Refresh mean | Refresh p99 | Host CPU per s | Bad reads | libmodbus ratio |"
+  echo "|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
   for row in "${rows[@]}"; do
-    IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu bad <<<"$row"
-    echo "| $framing | $baud | $shape | $rate | $limit | $ratio % | $busy % | $mean ms | $p99 ms | $cpu ms | $bad | ${peer_ratio[$baud]} % |"
+    IFS='|' read -r framing baud shape rate limit ratio busy mean p99 cpu bad gap gap99 <<<"$row"
+    echo "| $framing | $baud | $shape | $rate | $limit | $ratio % | $busy % | $gap / $gap99 us | $mean ms | $p99 ms | $cpu ms | $bad | ${peer_ratio[$baud]} % |"
   done
   echo
-  echo "libmodbus alone on the paced line: $(for b in "${bauds[@]}"; do printf '%s baud %s exchanges/s (%s %%); ' "$b" "${peer_rate[$b]}" "${peer_ratio[$b]}"; done | sed 's/; $//')."
+  echo "The driver's engine alone on the same line (\`tervex_engine_master\`: no host, no Wine; station one read cycle after cycle, straight from the terminal, $peer_seconds s): $(for b in "${bauds[@]}"; do for f in RTU ASCII; do printf '%s %s %s %% (rest after an answer %s); ' "$f" "$b" "${engine_ratio["$f $b"]}" "${engine_gap["$f $b"]}"; done; done | sed 's/; $//')."
+  echo
+  echo "libmodbus alone on the paced line: $(for b in "${bauds[@]}"; do printf '%s baud %s exchanges/s (%s %%, rest after an answer %s); ' "$b" "${peer_rate[$b]}" "${peer_ratio[$b]}" "${peer_gap[$b]}"; done | sed 's/; $//')."
   echo
   echo "A station the line can serve (RTU, 19,200 baud, 64 items at their scan rate of 0.1 s, 8 frames per cycle = 80 exchanges/s against a limit of $s_limit): $s_rate exchanges/s, line busy $s_busy %, refresh period mean $s_mean ms, 99th percentile $s_p99 ms, host CPU $s_cpu ms per second, bad reads $s_bad."
   echo

@@ -47,13 +47,15 @@ public:
     void Read(std::vector<uint8_t>& out) override {
         uint8_t buffer[256];
         bool got = false;
-        for (DWORD there = Waiting(); there > 0; there = Waiting()) {
+        // Asks again only when the buffer was too small for what was there.
+        for (DWORD there = Waiting(); there > 0;) {
             const DWORD want = std::min<DWORD>(there, sizeof(buffer));
             DWORD read = 0;
             if (!ReadFile(handle_, buffer, want, &read, nullptr) || read == 0) break;
             out.insert(out.end(), buffer, buffer + read);
             got = true;
-            if (read < want) break;
+            if (read < sizeof(buffer)) break;
+            there = Waiting();
         }
         plan_.Looked(got, MonotonicUs());
     }
