@@ -4,7 +4,7 @@
 # baud rate, 2 ms controller turnaround), at 9,600 to 115,200 baud, RTU and ASCII,
 # two stations; libmodbus on the same paced line beside it. Writes the capacity
 # section of BENCHMARKS.md (or of the file given as the first argument) and the
-# table of docs/INTEGRATOR.md. About 7 minutes; TERVEX_CAPACITY_SECONDS sets
+# table of docs/INTEGRATOR.md. About 10 minutes; TERVEX_CAPACITY_SECONDS sets
 # the length of each host run (default 20), TERVEX_CAPACITY_BAUDS the rates,
 # TERVEX_CAPACITY_HOST_ARGS extra host options (comparisons), TERVEX_CAPACITY_GUIDE
 # where the integrators' table goes.
@@ -104,10 +104,15 @@ run_case() {
   wait "$pid" || true
 }
 
+# Wine's own processes outlive a host run by a few seconds, at the host's real-time
+# priority; the runs without Wine (the engine alone, libmodbus) start without them.
+quiet_wine() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; }
+
 # run_engine <name> <framing> <baud>: the driver's engine alone (no host, no Wine) on
 # the same line and station one, for $peer_seconds s; leaves <name>.wire.
 run_engine() {
   local name=$1 framing=$2 baud=$3 pty=$work/engine.pty
+  quiet_wine
   rm -f "$pty" "$work/$name.wire"
   "${paced[@]}" "$sim" --pty --pace --baud "$baud" --turnaround-ms "$turnaround_ms" --link "$pty" \
     --wire-stats "$work/$name.wire" --controller "1:framing=$framing:mem=RAM 0 $(memory 1)" >/dev/null 2>&1 &
@@ -165,6 +170,7 @@ for baud in "${bauds[@]}"; do
     done
   done
   echo "   libmodbus $baud"
+  quiet_wine
   rm -f "$work/modbus-$baud.wire"
   coproc WIRE { exec "${paced[@]}" "$wire" --baud "$baud" --turnaround-ms "$turnaround_ms" --wire-stats "$work/modbus-$baud.wire" 2>/dev/null; }
   read -r master_path <&"${WIRE[0]}"
@@ -206,7 +212,7 @@ section=$work/section.md
   echo "<!-- capacity: written by scripts/capacity.sh -->"
   echo "## Line capacity: the whole chain on a paced line"
   echo
-  echo "Written by \`scripts/capacity.sh\` (about 7 minutes; \`scripts/bench.sh\` keeps this section as it stands)."
+  echo "Written by \`scripts/capacity.sh\` (about 10 minutes; \`scripts/bench.sh\` keeps this section as it stands)."
   echo
   echo "The reference host under Wine with the driver, on $which, its COM$com linked to the simulator's pseudo-terminal run as a real line (\`tervex-sim --pty --pace\`): every character takes 10 bit times (8N1) at the baud rate, one direction at a time, and each answer starts $turnaround_ms ms (the controller's turnaround) after the request's last character. The simulator counts what was on the wire. Each case runs $seconds s with every item read again as soon as its last read is done (\`--read-every-ms 1\`), so the line is the limit. Stations: **one** = 64 Byte items at RAM 0..63 of one controller (8 items share each read frame, 8 frames per cycle); **four** = 4 controllers with 32 Byte items each (16 frames per cycle). The physical limit is the exchange rate with every request written the moment the previous answer ends: RTU 5 + 11 characters, ASCII 8 + 20, plus the turnaround. libmodbus (RTU client \`modbus_read_registers\` of 4 registers, 8 + 13 characters, against a libmodbus RTU server) runs $peer_seconds s on the same paced line between two pseudo-terminals (\`tervex-wire\`), measured against its own limit."
   echo
