@@ -23,14 +23,17 @@ std::vector<size_t> Schedule::TakeDueReads(int64_t nowMs) {
     std::vector<size_t> due;
     for (size_t i = 0; i < items_.size(); ++i) {
         Item& item = items_[i];
-        if (item.nextMs > nowMs) continue;
+        const bool slot = item.nextMs <= nowMs;
         if (item.outstanding) {
+            if (!slot) continue;
             item.overruns += (nowMs - item.nextMs) / item.periodMs + 1;
-        } else {
+            item.owed = true;
+        } else if (slot || item.owed) {
             item.outstanding = true;
+            item.owed = false;
             due.push_back(i);
         }
-        Advance(item, nowMs);
+        if (slot) Advance(item, nowMs);
     }
     return due;
 }
@@ -57,7 +60,7 @@ std::optional<int64_t> Schedule::NextDueMs() const {
         if (!next || at < *next) next = at;
     };
     for (const Item& item : items_)
-        if (!item.outstanding) consider(item.nextMs);
+        if (!item.outstanding) consider(item.owed ? item.nextMs - item.periodMs : item.nextMs);
     for (const Write& write : writes_)
         if (!write.taken) consider(write.atMs);
     return next;

@@ -15,8 +15,10 @@ public:
     size_t AddWrite(int64_t atMs, size_t item);
 
     // Items whose read is due and that have no read outstanding; each is then
-    // outstanding until ReadDone. A due time that passes while the item is still
-    // outstanding counts as an overrun and is skipped, so no reads pile up.
+    // outstanding until ReadDone. Due times that pass while the item is still
+    // outstanding count as overruns and make up one read, due as soon as the
+    // outstanding one is done: a late answer delays the next read, but reads
+    // do not pile up and the item does not wait a whole period more.
     std::vector<size_t> TakeDueReads(int64_t nowMs);
     void ReadDone(size_t item);
     // Writes whose time has come, each once, in the order given.
@@ -33,6 +35,7 @@ private:
         int64_t periodMs;
         int64_t nextMs = 0;
         bool outstanding = false;
+        bool owed = false;  // a slot passed while outstanding
         int64_t overruns = 0;
     };
     struct Write {

@@ -31,7 +31,7 @@ TEST(Schedule, ReadsComeAtEachItemsOwnRateFromTheStart) {
     EXPECT_EQ(s.Overruns(0), 0);
 }
 
-TEST(Schedule, AnOutstandingReadSkipsItsSlotsInsteadOfPilingUp) {
+TEST(Schedule, AnOutstandingReadMakesUpItsMissedSlotsWithOneReadWhenDone) {
     Schedule s;
     s.AddItem(100);
     EXPECT_EQ(s.TakeDueReads(0), Due{0});
@@ -42,8 +42,12 @@ TEST(Schedule, AnOutstandingReadSkipsItsSlotsInsteadOfPilingUp) {
     EXPECT_EQ(s.Overruns(0), 3);
     EXPECT_EQ(s.NextDueMs(), std::nullopt) << "nothing is due while the only item is outstanding";
     s.ReadDone(0);
-    EXPECT_EQ(s.TakeDueReads(360), Due{}) << "the next read waits for its slot";
+    EXPECT_EQ(s.NextDueMs(), 300) << "owed since the last missed slot";
+    EXPECT_EQ(s.TakeDueReads(360), Due{0}) << "one read makes up the three missed slots";
+    s.ReadDone(0);
+    EXPECT_EQ(s.TakeDueReads(399), Due{}) << "then the item keeps its phase";
     EXPECT_EQ(s.TakeDueReads(400), Due{0});
+    EXPECT_EQ(s.Overruns(0), 3);
 }
 
 TEST(Schedule, WritesGoOnceWhenTheirTimeComesInTheOrderGiven) {
