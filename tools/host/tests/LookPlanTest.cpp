@@ -12,6 +12,14 @@ void LookEmpty(LookPlan& plan, int64_t from, int64_t to) {
     for (int64_t t = from; t < to; t += 100) plan.Looked(false, t);
 }
 
+// One exchange: five request characters written at writeUs, looks that find
+// nothing from the first sensible moment, and the answer found at answerUs.
+void Exchange(LookPlan& plan, int64_t writeUs, int64_t answerUs) {
+    plan.Wrote(5, writeUs);
+    LookEmpty(plan, plan.NextLookUs(), answerUs);
+    plan.Looked(true, answerUs);
+}
+
 TEST(LookPlan, NoLookWhileTheRequestIsOnTheWireThenLearnsTheTurnaround) {
     LookPlan plan(kChar);
     plan.Wrote(5, 0);
@@ -32,15 +40,11 @@ TEST(LookPlan, NoLookWhileTheRequestIsOnTheWireThenLearnsTheTurnaround) {
 
 TEST(LookPlan, TurnaroundFollowsTheAnswersByEighths) {
     LookPlan plan(kChar);
-    plan.Wrote(5, 0);
-    LookEmpty(plan, 600, 3000);
-    plan.Looked(true, 3000);
+    Exchange(plan, 0, 3000);
     ASSERT_EQ(plan.TurnaroundUs(), 2300);
 
     // A slower answer (at least 3100): an eighth of the 800 us more is taken.
-    plan.Wrote(5, 10000);
-    LookEmpty(plan, plan.NextLookUs(), 13800);
-    plan.Looked(true, 13800);
+    Exchange(plan, 10000, 13800);
     EXPECT_EQ(plan.TurnaroundUs(), 2400);
 
     // Bytes already there at the first look say nothing of how early they
@@ -54,9 +58,7 @@ TEST(LookPlan, TurnaroundFollowsTheAnswersByEighths) {
 
 TEST(LookPlan, LooksBetweenExchangesChangeNothing) {
     LookPlan plan(kChar);
-    plan.Wrote(5, 0);
-    LookEmpty(plan, 600, 1200);
-    plan.Looked(true, 1200);
+    Exchange(plan, 0, 1200);
     ASSERT_EQ(plan.TurnaroundUs(), 1100 - kChar - 500);
     // Idle looks and stray bytes outside an exchange do not touch the estimate.
     LookEmpty(plan, 5000, 6000);
