@@ -177,7 +177,6 @@ private:
     std::vector<uint8_t> ready_;  // taken in PrepareWait, handed out by the next Read
 };
 
-
 bool PollsUnder(SerialWait wait) { return wait == SerialWait::Poll || (wait == SerialWait::Auto && RunningUnderWine()); }
 
 }  // namespace
