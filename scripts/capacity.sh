@@ -83,6 +83,22 @@ station() {
 # matching CRC: see "Line capacity" in bench/findings.md.)
 memory() { awk -v a="$1" 'BEGIN { for (i = 0; i < 64; i++) printf "%02X ", (i * 7 + a * 29 + 3) % 256 }'; }
 
+# start_line <link> <name> <baud> <controller options...>: the simulator as a paced line
+# behind the pseudo-terminal <link>, counting into <name>.wire; stop_line ends it.
+start_line() {
+  local link_path=$1 name=$2 baud=$3 c
+  shift 3
+  rm -f "$link_path" "$work/$name.wire"
+  "${paced[@]}" "$sim" --pty --pace --baud "$baud" --turnaround-ms "$turnaround_ms" --link "$link_path" \
+    --wire-stats "$work/$name.wire" "$@" >"$work/$name.sim.out" 2>"$work/$name.sim.err" &
+  line_pid=$!
+  for c in $(seq 50); do [ -L "$link_path" ] && break; sleep 0.1; done
+}
+stop_line() {
+  kill -TERM "$line_pid" 2>/dev/null || true
+  wait "$line_pid" || true
+}
+
 # run_case <name> <framing> <baud> <controllers> <items> <scan rate s> [host options...]
 # Leaves <name>.wire (the wire's counts) and <name>.results (the host's) in $work.
 run_case() {
@@ -91,17 +107,13 @@ run_case() {
   local args=()
   for ((c = 1; c <= controllers; c++)); do args+=(--controller "$c:framing=$framing:mem=RAM 0 $(memory "$c")"); done
   station "$work/$name.station" "$framing" "$baud" "$controllers" "$items" "$scan"
-  rm -f "$link" "$work/$name.wire" "$work/$name.results"
-  "${paced[@]}" "$sim" --pty --pace --baud "$baud" --turnaround-ms "$turnaround_ms" --link "$link" \
-    --wire-stats "$work/$name.wire" "${args[@]}" >"$work/$name.sim.out" 2>"$work/$name.sim.err" &
-  local pid=$!
-  for c in $(seq 50); do [ -L "$link" ] && break; sleep 0.1; done
+  rm -f "$work/$name.results"
+  start_line "$link" "$name" "$baud" "${args[@]}"
   # shellcheck disable=SC2086
   "${stack[@]}" "$root/cmake/wine-run.sh" "$host" --dll "$dll" --station "$work/$name.station" --duration "$seconds" \
     --refresh 0 --results "$work/$name.results" "$@" $host_args >"$work/$name.host.out" 2>&1 ||
     echo "   host run $name failed (see $work/$name.host.out)"
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" || true
+  stop_line
 }
 
 # Wine's own processes outlive a host run by a few seconds, at the host's real-time
@@ -113,15 +125,10 @@ quiet_wine() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || t
 run_engine() {
   local name=$1 framing=$2 baud=$3 pty=$work/engine.pty
   quiet_wine
-  rm -f "$pty" "$work/$name.wire"
-  "${paced[@]}" "$sim" --pty --pace --baud "$baud" --turnaround-ms "$turnaround_ms" --link "$pty" \
-    --wire-stats "$work/$name.wire" --controller "1:framing=$framing:mem=RAM 0 $(memory 1)" >/dev/null 2>&1 &
-  local pid=$! c
-  for c in $(seq 50); do [ -L "$pty" ] && break; sleep 0.1; done
+  start_line "$pty" "$name" "$baud" --controller "1:framing=$framing:mem=RAM 0 $(memory 1)"
   "${stack[@]}" "$engine" --terminal "$pty" --framing "$framing" --seconds "$peer_seconds" >"$work/$name.out" 2>&1 ||
     echo "   engine run $name failed (see $work/$name.out)"
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" || true
+  stop_line
 }
 
 # Figures of a finished case: exchanges/s, ratio, busy share, refresh mean and p99

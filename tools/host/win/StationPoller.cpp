@@ -263,10 +263,13 @@ void StationPoller::Step(int64_t nowMs) {
     QueueWrites(nowMs);
     QueueReads(nowMs);
     Pump();
-    if (nowMs >= nextTickMs_) {
-        driver_->TimerTick();
-        nextTickMs_ = nowMs + tickMs_;
-    }
+    TickWhenDue(nowMs);
+}
+
+void StationPoller::TickWhenDue(int64_t nowMs) {
+    if (nowMs < nextTickMs_) return;
+    driver_->TimerTick();
+    nextTickMs_ = nowMs + tickMs_;
 }
 
 void StationPoller::Wait(int64_t untilMs) {
@@ -281,10 +284,7 @@ void StationPoller::Finish(int64_t untilMs) {
     for (int64_t now = NowMs(); hub_.AnyBusy() && now < untilMs; now = NowMs()) {
         Pump();
         FinishSyncTasks();
-        if (now >= nextTickMs_) {
-            driver_->TimerTick();  // a silent controller's exchange ends by its time-out
-            nextTickMs_ = now + tickMs_;
-        }
+        TickWhenDue(now);  // a silent controller's exchange ends by its time-out
         if (hub_.AnyBusy()) hub_.Wait(std::min(untilMs, nextTickMs_) - now, now);
     }
 }

@@ -87,6 +87,7 @@ private:
     void QueueWrites(int64_t nowMs);
     void QueueReads(int64_t nowMs);
     void FinishSyncTasks();
+    void TickWhenDue(int64_t nowMs);
     void OnComplete(size_t item, bool write, uint32_t handle, HRESULT result);
     void Event(const std::string& text) const;
     std::string PropertyText(int32_t id, const VARIANT& value);
