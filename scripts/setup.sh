@@ -46,5 +46,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 echo "Installing: ${need[*]}"
-$SUDO apt-get update -qq
+# A mirror caught mid-sync fails one index now and then; what did download still serves the install.
+for try in 1 2 3; do
+  $SUDO apt-get update -qq && break
+  echo "apt-get update failed (try $try of 3)"; sleep 5
+done
 $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
