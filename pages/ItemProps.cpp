@@ -86,6 +86,7 @@ TfmItemProps::TfmItemProps(HINSTANCE instance, IPageDriver& driver)
     for (const char* area : {kAreaRam, kAreaClock, kAreaEeprom, kAreaFram, kAreaXram, kAreaFlash, kAreaDiagnostics})
         ListAdd(cbxMemoryType, area);
     ListSelect(cbxMemoryType, 0);
+    SendMessageW(cbxMemoryType, CB_SETDROPPEDWIDTH, 110, 0);  // "ДИАГНОСТИКА" is wider than the field
     // The type list is filled when the page is attached; until then no bit number.
     cbxItemTypeChange();
 }

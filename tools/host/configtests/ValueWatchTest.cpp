@@ -87,6 +87,34 @@ bool Showing(HWND list, const std::vector<Shown>& rows) {
 
 class ValueWatchTest : public ConfigWindowFixture {
 protected:
+    // The window grown so that its list shows every row, for a picture of them all.
+    void PictureWithWholeList(HWND list, const char* file) {
+        RECT shown{};
+        GetWindowRect(list, &shown);
+        RECT client{};
+        GetClientRect(list, &client);
+        RECT last{};
+        last.left = LVIR_BOUNDS;
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(Rows(list) - 1), reinterpret_cast<LPARAM>(&last));
+        const int grow = last.bottom + 4 - client.bottom;
+        if (grow > 0) {
+            RECT outer{};
+            GetWindowRect(window->hwnd(), &outer);
+            SetWindowPos(window->hwnd(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + grow,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            SetWindowPos(list, nullptr, 0, 0, shown.right - shown.left, shown.bottom - shown.top + grow,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            POINT status{0, 0};
+            MapWindowPoints(window->StatusLine(), window->hwnd(), &status, 1);
+            SetWindowPos(window->StatusLine(), nullptr, status.x, status.y + grow, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        }
+        // Whole addresses: the diagnostics area has a long name.
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, ValueWatch::kWhere, LVSCW_AUTOSIZE);
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, ValueWatch::kReads, LVSCW_AUTOSIZE_USEHEADER);
+        Pump();
+        Picture(window->hwnd(), file);
+    }
+
     void SetUp() override {
         ASSERT_TRUE(SetSerialPorts({L"COM1", L"COM2"}));
         AddDialogFonts();
@@ -213,9 +241,12 @@ TEST_F(ValueWatchTest, TheDemoStationShowsEachControllersDiagnostics) {
     })) << Dump(list);
     EXPECT_EQ(window->Model().nodes[3].items.back().area, "ДИАГНОСТИКА");
     SelectUnder(L"Ghost", L"State  (Integer)");
-    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(Rows(list) - 1), FALSE);
-    Pump();
-    Picture(window->hwnd(), "configure-diagnostics-watch.png");
+    ASSERT_TRUE(PumpUntil([&] {
+        for (int row = 0; row < Rows(list); ++row)
+            if (Cell(list, row, ValueWatch::kQuality).empty()) return false;
+        return Showing(list, states);
+    })) << Dump(list);
+    PictureWithWholeList(list, "configure-diagnostics-watch.png");
     Click(window->WatchButton());
     ExpectStoppedClean();
 }
