@@ -64,10 +64,10 @@ TEST(Demo, StationRunsOnTheBuiltInSimulator) {
                 EXPECT_EQ(fields.at("result"), "0x00000000");
                 EXPECT_EQ(fields.at("quality"), "0x00C0");
                 if (item.address == kDiagState) {
-                    EXPECT_EQ(fields.at("value"), controller ? "0" : "1");
+                    EXPECT_EQ(fields.at("value"), controller ? "i:0" : "i:1");
                 }
                 if (item.address == kDiagCrcErrors && !controller) {
-                    EXPECT_EQ(fields.at("value"), "0");
+                    EXPECT_EQ(fields.at("value"), "i:0");
                 }
                 continue;
             }
