@@ -1,5 +1,6 @@
 #include "config/ItemPageValues.h"
 
+#include "config/DiagnosticsArea.h"
 #include "config/ItemParams.h"
 #include "config/NodePageValues.h"
 #include "values/DataTypes.h"
@@ -7,7 +8,7 @@
 namespace tervex {
 
 int32_t ItemAccessRights(const ItemPageValues& page) {
-    const bool writeOffered = page.memoryArea != kAreaFlash;
+    const bool writeOffered = ItemWriteOffered(page.memoryArea);
     return (page.readChecked ? 1 : 0) + (writeOffered && page.writeChecked ? 2 : 0);
 }
 

@@ -31,8 +31,8 @@ struct ItemStoredValues {
     std::optional<double> bitNumber;
 };
 
-// Read (1) if checked, plus write (2) if checked and the area is not "FLASH", where
-// the write right is not offered.
+// Read (1) if checked, plus write (2) if checked and the area offers the write right
+// (not "FLASH", not diagnostics).
 int32_t ItemAccessRights(const ItemPageValues& page);
 
 // The type code of the selected name; no selection gives Byte.

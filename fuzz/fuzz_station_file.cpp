@@ -1,13 +1,15 @@
 // The reference host's station-file parser with any text. It gives the same answer
 // twice; every error names this file, a line that exists and a message; and a station
 // read without errors holds only what the host can serve: unique port and node names,
-// every node on a known port, every item in one of the six areas within its address
-// range, of a type with a size, Boolean only in RAM with a bit 0..7, FLASH read-only.
+// every node on a known port, every item in one of the seven areas within its address
+// range, of a type with a size, Boolean only in RAM with a bit 0..7, FLASH and the
+// diagnostics read-only, the diagnostics Integer only.
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
 
+#include "config/DiagnosticsArea.h"
 #include "config/ItemParams.h"
 #include "tools/host/core/Station.h"
 #include "values/DataTypes.h"
@@ -58,9 +60,13 @@ void CheckServable(const tervex::host::Station& s) {
             Expect(!item.name.empty() && items.insert(item.name).second, "an empty or repeated item name");
             const std::string& a = item.area;
             const bool shortArea = a == kAreaRam || a == kAreaClock;
-            Expect(shortArea || a == kAreaEeprom || a == kAreaFram || a == kAreaXram || a == kAreaFlash,
-                   "an item outside the six areas: " + a);
-            Expect(item.address <= (shortArea ? 255u : 65535u), "an item address outside its area");
+            const bool diagnostics = a == kAreaDiagnostics;
+            Expect(shortArea || diagnostics || a == kAreaEeprom || a == kAreaFram || a == kAreaXram || a == kAreaFlash,
+                   "an item outside the seven areas: " + a);
+            Expect(item.address <= (shortArea ? 255u : diagnostics ? 6u : 65535u), "an item address outside its area");
+            if (diagnostics) {
+                Expect(item.typeCode == kTypeInteger && !item.writable, "a diagnostics item not a read-only Integer");
+            }
             static const std::set<int> types = {kTypeByte,    kTypeShortInteger, kTypeWord,   kTypeSmallInteger,
                                                 kTypeInteger, kTypeString,       kTypeBoolean, kTypeArrayOfByte};
             Expect(types.count(item.typeCode) == 1, "an item of a type the pages do not offer");

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "config/DiagnosticsArea.h"
 #include "config/ItemParams.h"
 #include "config/NodePageValues.h"
 #include "config/win/ItemList.h"
@@ -33,6 +34,9 @@ const char kBoolean[] = "Boolean";
 // The types an item can have, in the order of the list.
 constexpr uint16_t kListedTypes[] = {kTypeByte,   kTypeShortInteger, kTypeWord,        kTypeSmallInteger,
                                      kTypeInteger, kTypeString,       kTypeArrayOfByte, kTypeBoolean};
+
+// The driver's diagnostics are Integer items only.
+constexpr uint16_t kDiagnosticsTypes[] = {kTypeInteger};
 
 std::string SizeText(const std::string& typeName) {
     if (typeName == kBoolean) return "1 бит";
@@ -79,9 +83,10 @@ TfmItemProps::TfmItemProps(HINSTANCE instance, IPageDriver& driver)
 
     SetChecked(chbxReadAccess, true);
     SetChecked(chbxWriteAccess, true);
-    for (const char* area : {kAreaRam, kAreaClock, kAreaEeprom, kAreaFram, kAreaXram, kAreaFlash})
+    for (const char* area : {kAreaRam, kAreaClock, kAreaEeprom, kAreaFram, kAreaXram, kAreaFlash, kAreaDiagnostics})
         ListAdd(cbxMemoryType, area);
     ListSelect(cbxMemoryType, 0);
+    SendMessageW(cbxMemoryType, CB_SETDROPPEDWIDTH, 110, 0);  // "ДИАГНОСТИКА" is wider than the field
     // The type list is filled when the page is attached; until then no bit number.
     cbxItemTypeChange();
 }
@@ -142,7 +147,8 @@ void TfmItemProps::LoadItem(const ShortString& name, TItemProperties* nodeProps,
 void TfmItemProps::cbxMemoryTypeChange() {
     const std::string area = ListSelectedText(cbxMemoryType);
     const bool ram = area == kAreaRam;
-    rxsItemAddress->SetLimits(0, ram || area == kAreaClock ? 255 : 65535);
+    rxsItemAddress->SetLimits(0, ItemAddressLimit(area));
+    OfferTypesOf(area);
     const int boolean = ListFind(cbxItemType, kBoolean);
     if (ram) {
         if (boolean < 0) ListAdd(cbxItemType, kBoolean);
@@ -152,7 +158,26 @@ void TfmItemProps::cbxMemoryTypeChange() {
         if (wasSelected) ListSelect(cbxItemType, -1);
         if (ListSelection(cbxItemType) < 0) ListSelect(cbxItemType, 0);
     }
-    ShowWindow(chbxWriteAccess, area == kAreaFlash ? SW_HIDE : SW_SHOW);
+    ShowWindow(chbxWriteAccess, ItemWriteOffered(area) ? SW_SHOW : SW_HIDE);
+}
+
+void TfmItemProps::OfferTypesOf(const std::string& area) {
+    const bool diagnostics = area == kAreaDiagnostics;
+    const bool diagnosticsListed = SendMessageW(cbxItemType, CB_GETCOUNT, 0, 0) == 1 &&
+                                   ListFind(cbxItemType, DataTypeName(kDiagnosticsTypes[0])) == 0;
+    if (diagnostics == diagnosticsListed) return;
+    // The selected type stays where the other list has it; "Boolean" is the area rule's.
+    const std::string selected = ListSelectedText(cbxItemType);
+    ListClear(cbxItemType);
+    if (diagnostics) {
+        for (uint16_t code : kDiagnosticsTypes) ListAdd(cbxItemType, DataTypeName(code));
+    } else {
+        for (uint16_t code : kListedTypes)
+            if (code != kTypeBoolean) ListAdd(cbxItemType, DataTypeName(code));
+    }
+    ListSelectText(cbxItemType, selected);
+    if (ListSelection(cbxItemType) < 0) ListSelect(cbxItemType, 0);
+    cbxItemTypeChange();  // a size label or bit field of the other list would be left behind
 }
 
 void TfmItemProps::cbxItemTypeChange() {

@@ -27,6 +27,8 @@ private:
     void CommandReceived(int id, int code) override;
     // The memory-area rule: address limit, "Boolean" only in RAM, no write right in FLASH.
     void cbxMemoryTypeChange();
+    // Diagnostics offer their own types; leaving them brings back the usual ones.
+    void OfferTypesOf(const std::string& area);
     // The type rule: size label, bit number only for "Boolean".
     void cbxItemTypeChange();
     ItemPageValues ReadControls() const;

@@ -149,6 +149,13 @@ private:
             const OleVariant value =
                 BytesToVariant(c.valueBytes, c.valueByteCount, c.typeCode, c.bitNumber, c.node->byteOrder);
             StoreItemValue(&state->value, value.ref());
+        } else if (c.value) {
+            // A diagnostics read: a count or state of the driver's own, as an Integer.
+            VARIANT number;
+            VariantInit(&number);
+            V_VT(&number) = VT_I4;
+            V_I4(&number) = static_cast<LONG>(c.value->number);
+            StoreItemValue(&state->value, number);
         }
     }
 

@@ -80,7 +80,7 @@ struct Completion {
     uint16_t quality = kQualityBad;
     Timestamp timestamp;
     // A good read only: the value, and the device bytes it was decoded from (the item's
-    // first byte to the end of the answer's block).
+    // first byte to the end of the answer's block; none for a diagnostics read).
     const TValue* value = nullptr;
     const uint8_t* valueBytes = nullptr;
     int valueByteCount = 0;

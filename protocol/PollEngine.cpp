@@ -69,6 +69,7 @@ void PollEngine::Poll(uint32_t priority) noexcept {
         // Taken out first: tasks queued from within the host's callbacks wait for the next poll.
         TaskList batch;
         batch.swap(FNewTasks);
+        ServeDiagnostics(batch);
         Serve(batch, static_cast<uint8_t>(priority & 0xFF));
         if (FNewTasks.empty()) {
             batch.Reset();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/DriverSettings.h"
+#include "protocol/DeviceDiagnostics.h"
 #include "protocol/EngineHost.h"
 #include "protocol/EngineTask.h"
 #include "protocol/NodeTable.h"
@@ -68,7 +69,9 @@ public:
 private:
     uint32_t TickCount() override;
 
-    // Serving new tasks.
+    // Serving new tasks. Diagnostics tasks end at once, from the driver's own records.
+    void ServeDiagnostics(TaskList& batch);
+    uint64_t NowMs() noexcept;
     struct BatchPlan;
     void Serve(TaskList& batch, uint8_t priority);
     void ServePlaced(BatchPlan& plan, ActiveBatch& batch, uint8_t priority);
@@ -122,6 +125,7 @@ private:
     uint64_t FEndings = 0;              // counts every task that ended or left its place
     uint64_t FRequestIds = 0;
     TPortTable FPorts;
+    DeviceDiagnostics FDiagnostics;     // outlives every clear
 };
 
 }  // namespace tervex

@@ -265,6 +265,10 @@ bool PollEngine::ProcessAnswer(const PortPtr& port, const RequestPtr& request, c
     const uint8_t* data = answer.empty() ? nullptr : answer.data();
     const int count = static_cast<int>(answer.size());
     const bool crcError = IsCrcError(data, answer.size());
+    const AnswerOutcome exchange = JudgeExchange(*request, device, answer);
+    if (device != nullptr && !answer.empty()) {
+        FDiagnostics.Answered(port->PortNo, device->Address, exchange, NowMs());
+    }
 
     if (device != nullptr && (answer.empty() || crcError)) {
         if (device->Online && static_cast<int64_t>(request->Tries) < static_cast<int64_t>(FSettings.CountTry)) {
@@ -296,6 +300,10 @@ bool PollEngine::ProcessAnswer(const PortPtr& port, const RequestPtr& request, c
         if (!crcError && device != nullptr && device->LastResult == kNoAnswer) {
             device->ClearPasswords();  // given again once the device answers
         }
+    }
+    if (device != nullptr) {
+        FDiagnostics.Finished(port->PortNo, device->Address, CodesOf(exchange).result, device->Online != 0,
+                              request->Written, !answer.empty());
     }
 
     // The waiters in the order they were linked: the task that opened the frame, then

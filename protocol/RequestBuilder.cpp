@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "config/DiagnosticsArea.h"
 #include "config/ItemParams.h"
 #include "protocol/Crc16.h"
 #include "protocol/Framing.h"
@@ -23,7 +24,8 @@ uint8_t ReadCommand(MemoryArea area) {
     case MemoryArea::Fram: return 0xD3;
     case MemoryArea::Xram: return 0xD4;
     case MemoryArea::Flash: return 0xD5;
-    case MemoryArea::None: break;
+    case MemoryArea::None:
+    case MemoryArea::Diagnostics: break;
     }
     return 0;
 }
@@ -44,9 +46,10 @@ uint8_t WriteCommand(MemoryArea area) {
 
 MemoryArea MemoryAreaFromText(const std::string& text) {
     // The texts' lengths are taken once; most comparisons then end at the length.
-    static const std::string_view texts[] = {kAreaRam, kAreaClock, kAreaEeprom, kAreaFram, kAreaXram, kAreaFlash};
-    static const MemoryArea areas[] = {MemoryArea::Ram,  MemoryArea::Clock, MemoryArea::Eeprom,
-                                       MemoryArea::Fram, MemoryArea::Xram,  MemoryArea::Flash};
+    static const std::string_view texts[] = {kAreaRam,  kAreaClock, kAreaEeprom,
+                                             kAreaFram, kAreaXram,  kAreaFlash, kAreaDiagnostics};
+    static const MemoryArea areas[] = {MemoryArea::Ram,  MemoryArea::Clock, MemoryArea::Eeprom,   MemoryArea::Fram,
+                                       MemoryArea::Xram, MemoryArea::Flash, MemoryArea::Diagnostics};
     const std::string_view given(text);
     for (size_t i = 0; i < sizeof areas / sizeof areas[0]; ++i) {
         if (given == texts[i]) {
@@ -57,7 +60,7 @@ MemoryArea MemoryAreaFromText(const std::string& text) {
 }
 
 bool IsWritableArea(MemoryArea area) {
-    return area != MemoryArea::None && area != MemoryArea::Flash;
+    return area != MemoryArea::None && area != MemoryArea::Flash && area != MemoryArea::Diagnostics;
 }
 
 std::optional<uint8_t> PollPort(const NodeParams& node) {
@@ -80,7 +83,7 @@ std::optional<DataFrame> BuildDataFrame(const DataFrameInput& input) {
         frame[size++] = static_cast<uint8_t>(input.address & 0xFF);
     };
     if (IsReadKind(input.kind)) {
-        if (input.area == MemoryArea::None) {
+        if (ReadCommand(input.area) == 0) {  // no area, or one never on the line
             return std::nullopt;
         }
         frame[size++] = ReadCommand(input.area);

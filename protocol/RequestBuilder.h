@@ -12,10 +12,11 @@
 
 namespace tervex {
 
-enum class MemoryArea : uint8_t { None, Ram, Clock, Eeprom, Fram, Xram, Flash };
+// Diagnostics: the driver's own records of a controller, never on the line.
+enum class MemoryArea : uint8_t { None, Ram, Clock, Eeprom, Fram, Xram, Flash, Diagnostics };
 
 MemoryArea MemoryAreaFromText(const std::string& text);  // exact comparison
-bool IsWritableArea(MemoryArea area);                    // every area but FLASH
+bool IsWritableArea(MemoryArea area);                    // the device areas but FLASH
 
 constexpr uint8_t kCommandReadPassword = 0xF0;
 constexpr uint8_t kCommandWritePassword = 0xF1;

@@ -36,6 +36,11 @@ struct HostTask {
         node.Int(5000, 0).Int(5001, 1).Text(5002, protocol).Text(5008, byteOrder);
         itemList.Int(1, type).Int(5005, 5).Text(5006, L"ОЗУ");
     }
+    // An Integer item of another controller, in any area.
+    HostTask(int32_t portIndex, int32_t device, const wchar_t* area, int32_t address) {
+        node.Int(5000, portIndex).Int(5001, device);
+        itemList.Int(1, 3).Int(5005, address).Text(5006, area);
+    }
     ~HostTask() { VariantClear(&state.value); }
 
     tervex::TTaskDef Def(uint8_t kind, uint32_t handle) {
@@ -213,4 +218,49 @@ TEST_F(EngineThroughDll, SynchronousReadAnsweredFromInsideIdle) {
     EXPECT_EQ(server.idleCalls, 1);
     EXPECT_EQ(port.writes.size(), 1u);
     EXPECT_EQ(task.item.refs, 0);
+}
+
+TEST_F(EngineThroughDll, DiagnosticsAreAnsweredInTheirOwnPollWithoutAFrame) {
+    const wchar_t* const diagnostics = L"ДИАГНОСТИКА";
+    // COM8, address 42: no other test asks this controller, and the counts outlive tests.
+    HostTask notAsked(7, 42, diagnostics, 0);
+    driver->QueueTask(notAsked.Def(tervex::tkSyncRead, 1));
+    driver->Poll(0);
+    EXPECT_EQ(notAsked.result, S_OK);
+    EXPECT_EQ(notAsked.state.quality, 0xC0);
+    EXPECT_EQ(V_VT(&notAsked.state.value), VT_I4);
+    EXPECT_EQ(V_I4(&notAsked.state.value), 2) << "not asked yet";
+    EXPECT_TRUE(notAsked.Stamped());
+    EXPECT_EQ(notAsked.item.refs, 0);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_TRUE(server.log.empty());
+    EXPECT_EQ(server.idleCalls, 0) << "answered without waiting";
+
+    Apply("WaitTimeout", "30");
+    HostTask silent(7, 42, L"ОЗУ", 5);
+    driver->QueueTask(silent.Def(tervex::tkSyncRead, 2));
+    driver->Poll(0);
+    ASSERT_EQ(silent.result, kNoAnswer);
+    driver->ClearAll();  // the counts describe the line, not the tasks
+    const size_t writes = port.writes.size();
+    HostTask state(7, 42, diagnostics, 0);
+    HostTask givenUp(7, 42, diagnostics, 2);
+    HostTask beyond(7, 42, diagnostics, 7);
+    HostTask write(7, 42, diagnostics, 0);
+    V_VT(&write.state.value) = VT_I4;
+    driver->QueueTask(state.Def(tervex::tkSyncRead, 3));
+    driver->QueueTask(givenUp.Def(tervex::tkAsyncRead, 4));
+    driver->QueueTask(beyond.Def(tervex::tkSyncRead, 5));
+    driver->QueueTask(write.Def(tervex::tkAsyncWrite, 6));
+    driver->Poll(0);
+    EXPECT_EQ(port.writes.size(), writes);
+    EXPECT_EQ(V_I4(&state.state.value), 1) << "not answering";
+    ASSERT_EQ(givenUp.item.completions.size(), 1u);
+    EXPECT_EQ(givenUp.item.completions[0].result, S_OK);
+    EXPECT_EQ(V_I4(&givenUp.state.value), 1);
+    EXPECT_EQ(beyond.result, E_FAIL);
+    EXPECT_EQ(beyond.state.quality, 0);
+    ASSERT_EQ(write.item.completions.size(), 1u);
+    EXPECT_TRUE(write.item.completions[0].write);
+    EXPECT_EQ(write.item.completions[0].result, E_FAIL);
 }

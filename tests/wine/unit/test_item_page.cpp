@@ -227,7 +227,7 @@ TEST_F(ItemPage, BooleanExistsOnlyInRam) {
     EXPECT_EQ(Entries(c.itemType), all);
     EXPECT_EQ(Selected(c.itemType), L"Byte");
     EXPECT_EQ(Entries(c.memoryType), (std::vector<std::wstring>{W("ОЗУ"), L"CLOCK", L"EEPROM", L"FRAM", L"XRAM",
-                                                                  L"FLASH"}));
+                                                                  L"FLASH", W("ДИАГНОСТИКА")}));
 
     ASSERT_TRUE(Choose(c.itemType, L"Boolean"));
     ASSERT_TRUE(Choose(c.memoryType, L"EEPROM"));
@@ -514,3 +514,58 @@ TEST_F(ItemPage, ListsAndNamesTheHostLeavesOutReadAsEmpty) {
 }
 
 }  // namespace
+
+TEST_F(ItemPage, DiagnosticsAreReadOnlyIntegersAtAddressesZeroToSix) {
+    ShowNew(node1000);
+    const std::vector<std::wstring> all = {L"Byte",    L"Short Integer", L"Word",          L"Small Integer",
+                                           L"Integer", L"String",        L"Array of Byte", L"Boolean"};
+    ASSERT_TRUE(Choose(c.itemType, L"Boolean"));
+    ASSERT_TRUE(Choose(c.memoryType, W("ДИАГНОСТИКА")));
+    EXPECT_EQ(Entries(c.itemType), std::vector<std::wstring>{L"Integer"});
+    EXPECT_EQ(Selected(c.itemType), L"Integer");
+    EXPECT_EQ(Text(sizeLabel), W("4 байта"));
+    EXPECT_FALSE(IsShown(c.bit));
+    EXPECT_FALSE(IsShown(c.write));
+    struct Case {
+        const wchar_t* typed;
+        const char* stored;
+    };
+    for (const Case& k : {Case{L"0", "0"}, Case{L"6", "6"}, Case{L"7", "6"}, Case{L"FF", "6"}}) {
+        Retype(c.address, k.typed);
+        Send(WM_ITEM_ADD);
+        EXPECT_EQ(LastCall().attributes.accessRights, 1u);
+        EXPECT_EQ(LastCall().attributes.requestedDataType, 3);
+        EXPECT_EQ(LastCall().attributes.canonicalDataType, 3);
+        ExpectEntries(LastCall(), ItemList("3", "1", "Описание переменной", VT_NULL, "null", k.stored,
+                                           "ДИАГНОСТИКА", VT_NULL, "null"));
+    }
+
+    // Back in RAM: the usual types with "Boolean", the Integer kept, the usual limit.
+    ASSERT_TRUE(Choose(c.memoryType, W("ОЗУ")));
+    EXPECT_EQ(Entries(c.itemType), all);
+    EXPECT_EQ(Selected(c.itemType), L"Integer");
+    EXPECT_TRUE(IsShown(c.write));
+    Retype(c.address, L"FF");
+    Send(WM_ITEM_ADD);
+    ExpectEntries(LastCall(), ItemList("3", "3", "Описание переменной", VT_NULL, "null", "255", "ОЗУ", VT_NULL, "null"));
+    ASSERT_TRUE(Choose(c.memoryType, W("ДИАГНОСТИКА")));
+    ASSERT_TRUE(Choose(c.memoryType, L"EEPROM"));
+    EXPECT_EQ(Entries(c.itemType), std::vector<std::wstring>(all.begin(), all.end() - 1));
+
+    // A stored diagnostics item loads as such, and a RAM item after it as before.
+    Send(WM_PAGE_DETACH);
+    TestList diagnostics;
+    diagnostics.I4(5, 1).I8(5005, 3).Text(5006, W("ДИАГНОСТИКА")).I4(1, 3);
+    ShowExisting(L"CrcErrors", node1000, diagnostics);
+    EXPECT_EQ(Selected(c.memoryType), W("ДИАГНОСТИКА"));
+    EXPECT_EQ(Entries(c.itemType), std::vector<std::wstring>{L"Integer"});
+    EXPECT_EQ(Text(c.address), L"3");
+    Send(WM_PAGE_DETACH);
+    TestList boolean;
+    boolean.I8(5005, 0x2A).Text(5006, W("ОЗУ")).I4(1, 11).R8(5007, 2);
+    ShowExisting(L"Alarm", node1000, boolean);
+    EXPECT_EQ(Entries(c.itemType), all);
+    EXPECT_EQ(Selected(c.itemType), L"Boolean");
+    EXPECT_EQ(Text(c.address), L"2A");
+    EXPECT_EQ(host.Messages(), std::vector<UINT>(5, WM_ITEM_APPLIED)) << "the rules notify nothing";
+}

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/host/win/DriverModule.h"
 #include "win/WideText.h"
 #include "support/DialogFonts.h"
 #include "support/PageDriving.h"
@@ -86,6 +87,34 @@ bool Showing(HWND list, const std::vector<Shown>& rows) {
 
 class ValueWatchTest : public ConfigWindowFixture {
 protected:
+    // The window grown so that its list shows every row, for a picture of them all.
+    void PictureWithWholeList(HWND list, const char* file) {
+        RECT shown{};
+        GetWindowRect(list, &shown);
+        RECT client{};
+        GetClientRect(list, &client);
+        RECT last{};
+        last.left = LVIR_BOUNDS;
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(Rows(list) - 1), reinterpret_cast<LPARAM>(&last));
+        const int grow = last.bottom + 4 - client.bottom;
+        if (grow > 0) {
+            RECT outer{};
+            GetWindowRect(window->hwnd(), &outer);
+            SetWindowPos(window->hwnd(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + grow,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            SetWindowPos(list, nullptr, 0, 0, shown.right - shown.left, shown.bottom - shown.top + grow,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            POINT status{0, 0};
+            MapWindowPoints(window->StatusLine(), window->hwnd(), &status, 1);
+            SetWindowPos(window->StatusLine(), nullptr, status.x, status.y + grow, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        }
+        // Whole addresses: the diagnostics area has a long name.
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, ValueWatch::kWhere, LVSCW_AUTOSIZE);
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, ValueWatch::kReads, LVSCW_AUTOSIZE_USEHEADER);
+        Pump();
+        Picture(window->hwnd(), file);
+    }
+
     void SetUp() override {
         ASSERT_TRUE(SetSerialPorts({L"COM1", L"COM2"}));
         AddDialogFonts();
@@ -176,6 +205,50 @@ TEST_F(ValueWatchTest, ShowsTheEditedStationLiveAndGivesEverythingBackWhenStoppe
     EXPECT_EQ(check.unexpectedCalls, 0);
     window.reset();
     Pump();  // the closed window's quit message
+}
+
+// The demo station's diagnostics: each controller's state and CRC-error count, read
+// from the driver's own records; Ghost never answers, so its state goes to 1. One more
+// diagnostics item is added on the driver's own item page while watching.
+TEST_F(ValueWatchTest, TheDemoStationShowsEachControllersDiagnostics) {
+    Open(tervex::host::WindowsPath(TERVEX_HOST_STATIONS "/demo.station"));
+    if (HasFatalFailure()) return;
+    const HWND list = List();
+    Click(window->WatchButton());
+    ASSERT_TRUE(window->Watch().Running()) << tervex::WideToUtf8(Text(window->StatusLine()));
+    const int ghostState = RowOf(list, L"Ghost", L"State");
+    ASSERT_GE(ghostState, 0) << Dump(list);
+    EXPECT_EQ(Cell(list, ghostState, ValueWatch::kType), L"Integer");
+    EXPECT_EQ(Cell(list, ghostState, ValueWatch::kWhere), W("ДИАГНОСТИКА 0000 hex"));
+    const std::vector<Shown> states = {
+        {L"Boiler", L"State", L"0", L"good", L"ok"},    {L"Pump", L"State", L"0", L"good", L"ok"},
+        {L"Vault", L"State", L"0", L"good", L"ok"},     {L"Ghost", L"State", L"1", L"good", L"ok"},
+        {L"Ghost", L"CrcErrors", L"0", L"good", L"ok"}, {L"Ghost", L"Temp", nullptr, L"bad", L"no answer"},
+    };
+    ASSERT_TRUE(PumpUntil([&] { return Showing(list, states); })) << Dump(list);
+    // Boiler's line corrupts an answer now and then.
+    const int boilerCrc = RowOf(list, L"Boiler", L"CrcErrors");
+    ASSERT_TRUE(PumpUntil([&] { return _wtoi(Cell(list, boilerCrc, ValueWatch::kValue).c_str()) >= 1; }))
+        << Dump(list);
+
+    SelectUnder(L"Ghost", W("Новая переменная"));
+    // name, description, scan rate, address, memory area, type, read, write, bit
+    ASSERT_TRUE(Choose(Stops(9)[4], W("ДИАГНОСТИКА")));
+    AddItem(L"NoAnswers", L"2", L"Integer", nullptr);
+    ASSERT_TRUE(PumpUntil([&] {
+        const int row = RowOf(list, L"Ghost", L"NoAnswers");
+        return row >= 0 && _wtoi(Cell(list, row, ValueWatch::kValue).c_str()) >= 1;
+    })) << Dump(list);
+    EXPECT_EQ(window->Model().nodes[3].items.back().area, "ДИАГНОСТИКА");
+    SelectUnder(L"Ghost", L"State  (Integer)");
+    ASSERT_TRUE(PumpUntil([&] {
+        for (int row = 0; row < Rows(list); ++row)
+            if (Cell(list, row, ValueWatch::kQuality).empty()) return false;
+        return Showing(list, states);
+    })) << Dump(list);
+    PictureWithWholeList(list, "configure-diagnostics-watch.png");
+    Click(window->WatchButton());
+    ExpectStoppedClean();
 }
 
 TEST_F(ValueWatchTest, APortThatCannotBeOpenedStartsNothing) {

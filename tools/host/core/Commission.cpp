@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "config/DiagnosticsArea.h"
 #include "config/ItemParams.h"
 #include "tools/host/core/StationValues.h"
 #include "tools/host/core/TextFields.h"
@@ -165,9 +166,9 @@ std::optional<CommissionPlan> PlanCommission(const CommissionOptions& options, s
         }
     }
     if (const auto v = check("--bit", ReadBitNumber(options.bit, error), error)) item.bit = *v;
-    item.writable = item.area != kAreaFlash;
+    item.writable = ItemWriteOffered(item.area);
     if (options.mode == CommissionMode::Write && errors.size() == before) {
-        if (!item.writable) errors.push_back("--write-once: FLASH cannot be written");
+        if (!item.writable) errors.push_back("--write-once: " + item.area + " cannot be written");
         else if (auto value = ParseWriteValue(item.typeCode, options.value, error)) plan.value = *value;
         else errors.push_back("--write-once: " + error);
     }

@@ -40,7 +40,7 @@ struct PortConfig {
 struct ItemConfig {
     std::string name;
     int line = 0;
-    std::string area;  // one of the six texts, "ОЗУ" for "RAM"
+    std::string area;  // one of the seven texts, "ОЗУ" for "RAM"
     uint32_t address = 0;
     std::string typeName;  // display name
     uint16_t typeCode = 17;

@@ -2,6 +2,7 @@
 #include <set>
 #include <sstream>
 
+#include "config/DiagnosticsArea.h"
 #include "config/ItemParams.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/core/StationValues.h"
@@ -266,7 +267,7 @@ private:
         if (!code) return Error(where + "type", error);
         item.typeCode = *code;
         item.typeName = (*fields)[4];
-        item.writable = item.area != kAreaFlash;
+        item.writable = ItemWriteOffered(item.area);
 
         bool ok = true;
         std::set<std::string> seen;
@@ -315,8 +316,8 @@ private:
                 Error(where + key, error);
                 return false;
             }
-            if (access->write && item.area == kAreaFlash) {
-                Error(where + key, "FLASH cannot be written");
+            if (access->write && !ItemWriteOffered(item.area)) {
+                Error(where + key, item.area + " cannot be written");
                 return false;
             }
             item.readable = access->read;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "config/DiagnosticsArea.h"
 #include "config/ItemParams.h"
 #include "tools/host/core/TextFields.h"
 #include "values/DataTypes.h"
@@ -26,8 +27,6 @@ std::optional<int64_t> IntegerIn(const std::string& text, int64_t low, int64_t h
     }
     return value;
 }
-
-bool TwoByteAddressArea(const std::string& area) { return area != kAreaRam && area != kAreaClock; }
 
 }  // namespace
 
@@ -56,12 +55,14 @@ std::optional<std::string> ReadArea(const std::string& text, std::string& error)
     if (text == kAreaRam || AsciiLower(text) == "ram") return std::string(kAreaRam);
     for (const char* area : {kAreaClock, kAreaEeprom, kAreaFram, kAreaXram, kAreaFlash})
         if (AsciiLower(text) == AsciiLower(area)) return std::string(area);
-    error = Quoted(text) + " is not a memory area (ОЗУ or RAM, CLOCK, EEPROM, FRAM, XRAM, FLASH)";
+    if (text == kAreaDiagnostics || AsciiLower(text) == "diagnostics") return std::string(kAreaDiagnostics);
+    error = Quoted(text) +
+            " is not a memory area (ОЗУ or RAM, CLOCK, EEPROM, FRAM, XRAM, FLASH, ДИАГНОСТИКА or DIAGNOSTICS)";
     return std::nullopt;
 }
 
 std::optional<uint32_t> ReadItemAddress(const std::string& text, const std::string& area, std::string& error) {
-    const int64_t high = TwoByteAddressArea(area) ? 65535 : 255;
+    const int64_t high = ItemAddressLimit(area);
     const auto value = IntegerIn(text, 0, high, error);
     if (!value) {
         if (ParseInteger(text)) error += " for " + area;
@@ -77,6 +78,10 @@ std::optional<uint16_t> ReadTypeName(const std::string& text, const std::string&
         if (text != name) continue;
         if (text == "Boolean" && area != kAreaRam) {
             error = "Boolean items exist only in ОЗУ";
+            return std::nullopt;
+        }
+        if (area == kAreaDiagnostics && text != "Integer") {
+            error = "diagnostics items are Integer";
             return std::nullopt;
         }
         return DataTypeFromName(text);
