@@ -11,6 +11,11 @@ endif()
 option(TERVEX_RUN_WINE_TESTS "Register the Wine test executables with CTest" ON)
 
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE _UNICODE)
+# Source paths in the debug information (and __FILE__) relative to the project, so a
+# crash address resolves to "plugin/Driver.cpp:75" wherever the DLL was built; files
+# generated in the build folder relative to it. The build folder's map comes last
+# because the compiler tries the last one first, and that folder may lie inside the project.
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=;-ffile-prefix-map=${CMAKE_BINARY_DIR}=>")
 
 file(GLOB TERVEX_WIN_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/plugin/*.cpp
