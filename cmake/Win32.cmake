@@ -42,6 +42,13 @@ add_library(tervex SHARED ${PROJECT_SOURCE_DIR}/plugin/DllMain.cpp ${PROJECT_SOU
 target_include_directories(tervex PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(tervex PRIVATE tervex_win)
 target_link_options(tervex PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup)
+if(TERVEX_TARGET_IS_PRODUCT)
+  # The linker would pick the base from a hash of the output path, so each build
+  # folder gave another; a fixed one keeps a crash recipe's numbers the same for
+  # every build of a release. (Windows may still load the DLL elsewhere: the fault
+  # offset counts from wherever it was loaded.)
+  target_link_options(tervex PRIVATE -Wl,--image-base=0x67300000)
+endif()
 set_target_properties(tervex PROPERTIES PREFIX "" OUTPUT_NAME tervex
   RUNTIME_OUTPUT_DIRECTORY ${TERVEX_DIST_DIR})
 include(cmake/StripDll.cmake)
