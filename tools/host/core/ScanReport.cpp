@@ -1,7 +1,5 @@
 #include "tools/host/core/ScanReport.h"
 
-#include "tools/host/core/ExitCodes.h"
-
 #include "tools/host/core/Outcome.h"
 #include "tools/host/core/TextFields.h"
 
@@ -103,18 +101,6 @@ AddressReport Combine(int address, std::vector<Probe> probes) {
     }
     report.probes = std::move(probes);
     return report;
-}
-
-int OneShotExitCode(Finding finding) {
-    switch (finding) {
-    case Finding::Answers: return kExitDone;
-    case Finding::PasswordWanted: return kExitPassword;
-    case Finding::WrongAnswer: return kExitWrongAnswer;
-    case Finding::CrcErrors: return kExitCrcError;
-    case Finding::Failed: return kExitFailed;
-    case Finding::Silent: break;
-    }
-    return kExitNoAnswer;
 }
 
 std::string PasswordAdvice(bool write, bool passwordGiven) {

@@ -1,5 +1,6 @@
 #pragma once
-// How a scan judges what each address brought, and what it prints and records.
+// How a scan (and a one-off) judges what an address brought, and what a scan
+// prints and records.
 #include <cstdint>
 #include <string>
 #include <vector>
