@@ -77,6 +77,9 @@ TEST(CommissionOptions, AScanHasShortDefaultsThatTheStationAndCommandLineOverrid
         EXPECT_EQ(timing.countTry, row.tries);
     }
     EXPECT_EQ(CommissionSettings(CommissionMode::Scan, station, given).back(), given.back()) << "the command line last";
+    EXPECT_NE(UsageText().find("a scan\n                           waits " + std::to_string(kScanWaitTimeoutMs) + " ms with " +
+                               std::to_string(kScanTries) + " try"),
+              std::string::npos) << "--help states the scan's defaults";
 
     // The banner: the settings, where they come from, how to change them, the longest time.
     const std::string defaults = ScanTimingText({}, {}, 2, 32);
