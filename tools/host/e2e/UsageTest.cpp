@@ -30,6 +30,12 @@ TEST(Usage, CyrillicArgumentsArriveIntactUnderAnEnglishLocale) {
     const HostOutcome password = RunHost({"--read-once", "COM1", "--sim-line", DemoLine(), "--read-password", "ключ"},
                                          60000, english);
     EXPECT_NE(password.output.find("COM1 Tx: 01 F0 EA EB FE F7 00 00 "), std::string::npos) << Shown(password);
+    // And a station whose file name is Cyrillic opens.
+    TempDir dir;
+    const std::string station = dir.Write("котельная.station", "[node Boiler]\nport = COM1\nitem Status ОЗУ 0 Byte\n");
+    const HostOutcome served = RunHost({"--station", station, "--duration", "0.5", "--refresh", "0"}, 60000, english);
+    EXPECT_EQ(served.exitCode, 0) << Shown(served);
+    EXPECT_NE(served.output.find("котельная.station: 1 port(s), 1 node(s), 1 item(s)"), std::string::npos) << Shown(served);
 }
 
 TEST(Usage, VersionsComeFromTheVersionResources) {
