@@ -25,10 +25,18 @@ if(NOT found)
   message(FATAL_ERROR "no TComPortDriver::QueueTask in ${debug}")
 endif()
 # A few bytes into the function, as a return address in a crash report would be.
+# addr2line's own -C leaves these names mangled (it drops the underscore that
+# starts them, taking it for the target's symbol prefix), so the names go through
+# c++filt with underscores kept; the file is named relative to the project.
 math(EXPR address "0x${CMAKE_MATCH_1} + 4" OUTPUT_FORMAT HEXADECIMAL)
-execute_process(COMMAND ${ADDR2LINE} -f -C -e ${debug} ${address} OUTPUT_VARIABLE where RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0 OR NOT where MATCHES "QueueTask" OR NOT where MATCHES "plugin/Driver\\.cpp:[0-9]+")
-  message(FATAL_ERROR "addr2line gave '${where}' for ${address}, expected QueueTask in plugin/Driver.cpp")
+execute_process(COMMAND ${ADDR2LINE} -f -e ${debug} ${address} COMMAND ${CXXFILT} -n
+  OUTPUT_VARIABLE where RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT where MATCHES "tervex::TComPortDriver::QueueTask\\(" OR NOT where MATCHES "(^|\n)plugin/Driver\\.cpp:[0-9]+")
+  message(FATAL_ERROR "addr2line | c++filt -n gave '${where}' for ${address}, expected tervex::TComPortDriver::QueueTask( at plugin/Driver.cpp:N")
+endif()
+string(FIND "${where}" "${SOURCE_DIR}" absolute)
+if(NOT absolute EQUAL -1)
+  message(FATAL_ERROR "the debug file names the build machine's folder: ${where}")
 endif()
 string(STRIP "${where}" where)
 string(REPLACE "\n" " at " where "${where}")

@@ -11,6 +11,11 @@ endif()
 option(TERVEX_RUN_WINE_TESTS "Register the Wine test executables with CTest" ON)
 
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE _UNICODE)
+# Source paths in the debug information (and __FILE__) relative to the project, so a
+# crash address resolves to "plugin/Driver.cpp:75" wherever the DLL was built; files
+# generated in the build folder relative to it. The build folder's map comes last
+# because the compiler tries the last one first, and that folder may lie inside the project.
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=;-ffile-prefix-map=${CMAKE_BINARY_DIR}=>")
 
 file(GLOB TERVEX_WIN_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/plugin/*.cpp
@@ -37,6 +42,13 @@ add_library(tervex SHARED ${PROJECT_SOURCE_DIR}/plugin/DllMain.cpp ${PROJECT_SOU
 target_include_directories(tervex PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(tervex PRIVATE tervex_win)
 target_link_options(tervex PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup)
+if(TERVEX_TARGET_IS_PRODUCT)
+  # The linker would pick the base from a hash of the output path, so each build
+  # folder gave another; a fixed one keeps a crash recipe's numbers the same for
+  # every build of a release. (Windows may still load the DLL elsewhere: the fault
+  # offset counts from wherever it was loaded.)
+  target_link_options(tervex PRIVATE -Wl,--image-base=0x67300000)
+endif()
 set_target_properties(tervex PROPERTIES PREFIX "" OUTPUT_NAME tervex
   RUNTIME_OUTPUT_DIRECTORY ${TERVEX_DIST_DIR})
 include(cmake/StripDll.cmake)

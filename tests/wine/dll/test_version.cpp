@@ -63,6 +63,9 @@ TEST_F(VersionResource, TextsNameTheFileAndItsVersion) {
     EXPECT_EQ(Text(L"OriginalFilename"), L"tervex.dll");
     EXPECT_EQ(Text(L"ProductName"), L"Tervex driver");
     EXPECT_NE(Text(L"FileDescription").find(L"Tervex"), std::wstring::npos);
+    // The project as the maker, in the fields the properties dialog shows.
+    EXPECT_EQ(Text(L"CompanyName"), L"Tervex driver project");
+    EXPECT_NE(Text(L"LegalCopyright").find(L"Tervex driver project"), std::wstring::npos);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -92,7 +93,7 @@ std::string StationText(const Station& station) {
 }
 
 StationResult LoadStationForEditing(const std::string& path) {
-    if (!std::ifstream(path, std::ios::binary)) return {};
+    if (!std::ifstream(std::filesystem::u8path(path), std::ios::binary)) return {};
     StationResult loaded = LoadStation(path);
     std::vector<StationError> kept;
     for (StationError& e : loaded.errors)
@@ -103,7 +104,7 @@ StationResult LoadStationForEditing(const std::string& path) {
 }
 
 bool SaveStation(const Station& station, const std::string& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
     if (!file) return false;
     file << StationText(station);
     file.close();

@@ -4,6 +4,7 @@
 
 #include "config/DiagnosticsArea.h"
 #include "config/ItemParams.h"
+#include "tools/host/core/ScanReport.h"
 #include "tools/host/core/StationValues.h"
 #include "tools/host/core/TextFields.h"
 #include "values/DataTypes.h"
@@ -57,12 +58,15 @@ const char* CommissionUsageText() {
            "  --device N               the controller's address for a one-off (default 1)\n"
            "  --framing RTU|ASCII      the framing (a scan tries both unless given)\n"
            "  --area AREA --at ADDRESS --type TYPE [--bit N] [--byte-order msb|lsb]\n"
-           "                           what to read or write (default ОЗУ 0 Byte, msb); a scan reads it too\n"
-           "  --read-password TEXT --write-password TEXT\n"
+           "                           what to read or write (default ОЗУ 0 Byte, msb); a scan reads it too;\n"
+           "                           AREA: ОЗУ (or RAM), CLOCK, EEPROM, FRAM, XRAM, FLASH\n"
+           "  --read-password TEXT --write-password TEXT   the controller's passwords (a scan: every address's)\n"
            "  --baud N --data-bits N --parity none|even|odd|mark|space --stop-bits 1|1.5|2\n"
            "                           the real port's line settings (default 9600 8N1)\n"
            "  --sim-line FILE | --sim-controller CONTROLLER   the built-in simulator instead of the real port\n"
-           "  --wait-timeout MS --tries N   the driver's WaitTimeout and CountTry for this run\n";
+           "  --wait-timeout MS --tries N   the driver's WaitTimeout and CountTry for this run; a scan\n"
+           "                           waits 300 ms with 1 try per framing unless these or the station's\n"
+           "                           [settings] give others (a one-off: the driver's 3000 ms, 3 tries)\n";
 }
 
 bool ParseCommissionOption(const std::string& arg, const NextArgument& next, CommissionOptions& options,
@@ -194,7 +198,18 @@ PortConfig CommissionPort(const CommissionOptions& options, const Station* stati
     return port;
 }
 
-LineTiming TimingOf(const std::vector<std::pair<std::string, std::string>>& settings) {
+Settings CommissionSettings(CommissionMode mode, const Settings& station, const Settings& commandLine) {
+    Settings settings;
+    if (mode == CommissionMode::Scan)
+        settings = {{"WaitTimeout", std::to_string(kScanWaitTimeoutMs)}, {"CountTry", std::to_string(kScanTries)}};
+    settings.insert(settings.end(), station.begin(), station.end());
+    settings.insert(settings.end(), commandLine.begin(), commandLine.end());
+    return settings;
+}
+
+int64_t LineTiming::SilentMs() const { return (waitTimeoutMs + kCommissionTickMs) * countTry; }
+
+LineTiming TimingOf(const Settings& settings) {
     LineTiming timing;
     for (const auto& [name, value] : settings) {
         const auto number = ParseInteger(value);
@@ -203,6 +218,47 @@ LineTiming TimingOf(const std::vector<std::pair<std::string, std::string>>& sett
         if (name == "CountTry") timing.countTry = *number;
     }
     return timing;
+}
+
+namespace {
+
+enum class Origin { ScanDefault, Station, CommandLine };
+
+Origin OriginOf(const char* name, const Settings& station, const Settings& commandLine) {
+    auto has = [name](const Settings& settings) {
+        for (const auto& setting : settings)
+            if (setting.first == name) return true;
+        return false;
+    };
+    return has(commandLine) ? Origin::CommandLine : has(station) ? Origin::Station : Origin::ScanDefault;
+}
+
+const char* OriginText(Origin origin) {
+    switch (origin) {
+    case Origin::ScanDefault: return "the scan's default";
+    case Origin::Station: return "the station's";
+    case Origin::CommandLine: break;
+    }
+    return "given";
+}
+
+}  // namespace
+
+std::string ScanTimingText(const Settings& station, const Settings& commandLine, int framings, int addresses) {
+    const LineTiming timing = TimingOf(CommissionSettings(CommissionMode::Scan, station, commandLine));
+    const Origin wait = OriginOf("WaitTimeout", station, commandLine);
+    const Origin tries = OriginOf("CountTry", station, commandLine);
+    std::string origin;
+    if (wait == tries && wait == Origin::ScanDefault) origin = "the scan's defaults";
+    else if (wait == tries && wait == Origin::Station) origin = "the station's settings";
+    else if (wait == tries) origin = "as given";
+    else origin = std::string("WaitTimeout ") + OriginText(wait) + ", CountTry " + OriginText(tries);
+    if (wait != Origin::CommandLine || tries != Origin::CommandLine) origin += "; --wait-timeout MS, --tries N change them";
+    const std::string triesText = std::to_string(timing.countTry) + (timing.countTry == 1 ? " try" : " tries");
+    return "  a silent address costs " + std::to_string(timing.waitTimeoutMs) + " ms x " + triesText + " per framing (" +
+           origin + ")\n  " + DurationText(timing.SilentMs() * framings * addresses) + " at most for " +
+           std::to_string(addresses) + (addresses == 1 ? " address" : " addresses") +
+           "; Ctrl+C ends the scan with what was found\n";
 }
 
 std::string ItemText(const ItemConfig& item) {

@@ -65,14 +65,34 @@ std::optional<CommissionPlan> PlanCommission(const CommissionOptions& options, s
 // built-in simulator with --sim-line or --sim-controller.
 PortConfig CommissionPort(const CommissionOptions& options, const Station* station);
 
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+// A silent address costs WaitTimeout x CountTry per framing before the driver
+// gives it up; with the driver's own 3000 ms and 3 tries a scan of a whole line
+// would take over an hour. So a scan has short defaults of its own, which the
+// station's [settings] and the command line override.
+constexpr int64_t kScanWaitTimeoutMs = 300;
+constexpr int64_t kScanTries = 1;
+// The period of the driver's timer tick in a commissioning run: it notices its time-outs there.
+constexpr int64_t kCommissionTickMs = 20;
+
+// What the driver is handed, in order: a scan's own defaults, the station's
+// settings, the command line's (the driver keeps the last of each name).
+Settings CommissionSettings(CommissionMode mode, const Settings& station, const Settings& commandLine);
+
 // WaitTimeout and CountTry as the driver will hold them after the settings are applied in order.
 struct LineTiming {
     int64_t waitTimeoutMs = 3000;
     int64_t countTry = 3;
-    // What one request to a silent address costs before the driver gives it up.
-    int64_t SilentMs() const { return waitTimeoutMs * countTry; }
+    // What one request to a silent address costs before the driver gives it up:
+    // each try's wait, and the timer tick in which the driver notices it.
+    int64_t SilentMs() const;
 };
-LineTiming TimingOf(const std::vector<std::pair<std::string, std::string>>& settings);
+LineTiming TimingOf(const Settings& settings);
+
+// The scan banner's lines on its waiting: the settings, where they come from,
+// how to change them, and the longest the scan can take.
+std::string ScanTimingText(const Settings& station, const Settings& commandLine, int framings, int addresses);
 
 // "EEPROM 0120 hex Word", "ОЗУ 0005 hex Boolean bit 3": the item as the pages show it.
 std::string ItemText(const ItemConfig& item);

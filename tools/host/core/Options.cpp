@@ -6,21 +6,35 @@
 
 namespace tervex::host {
 
-const char* UsageText() {
-    return "usage: tervex-host [--dll PATH] --station FILE [options]\n"
-           "  --dll PATH               the driver library (default tervex.dll)\n"
-           "  --station FILE           the station: settings, ports, nodes, items\n"
-           "  --duration S             run S seconds, then print the summary (default 20)\n"
-           "  --refresh S              print the live table every S seconds; 0: only at the end (default 5)\n"
-           "  --write NODE.ITEM=VALUE  write VALUE once at the start; may be repeated\n"
-           "  --write-at S NODE.ITEM=VALUE   the same, S seconds after the start\n"
-           "  --log                    print the driver's protocol log as it comes\n"
-           "  --sync                   queue synchronous tasks (Poll waits; answers arrive through Idle)\n"
-           "  --tick-ms N              period of the driver's timer tick (default 20)\n"
-           "  --results FILE           write the final values as tab-separated lines\n"
-           "  --read-every-ms N        read every item every N ms, whatever its scan rate (load tests)\n"
-           "  --sleep-ms N             sleep N ms between steps instead of waiting for the ports\n";
+std::string UsageText() {
+    return std::string(
+               "usage: tervex-host [--dll PATH] --station FILE [options]      serve a station's items\n"
+               "       tervex-host [--dll PATH] --configure --station FILE    edit a station on the driver's pages\n"
+               "       tervex-host [--dll PATH] --scan COMn | --read-once COMn | --write-once COMn VALUE [options]\n"
+               "       tervex-host [--dll PATH] --version | --help\n"
+               "  --dll PATH               the driver library (default tervex.dll)\n"
+               "  --station FILE           the station: settings, ports, nodes, items\n"
+               "  --configure              the window mode: a tree of the station's ports, nodes and items\n"
+               "                           beside the driver's own pages (the file is created on save)\n"
+               "  --duration S             run S seconds, then print the summary (default 20)\n"
+               "  --refresh S              print the live table every S seconds; 0: only at the end (default 5)\n"
+               "  --write NODE.ITEM=VALUE  write VALUE once at the start; may be repeated\n"
+               "  --write-at S NODE.ITEM=VALUE   the same, S seconds after the start\n"
+               "  --log                    print the driver's protocol log as it comes\n"
+               "  --sync                   queue synchronous tasks (Poll waits; answers arrive through Idle)\n"
+               "  --tick-ms N              period of the driver's timer tick (default 20)\n"
+               "  --results FILE           write the final values as tab-separated lines\n"
+               "  --read-every-ms N        read every item every N ms, whatever its scan rate (load tests)\n"
+               "  --sleep-ms N             sleep N ms between steps instead of waiting for the ports\n"
+               "  --version                the host's version and that of the driver library\n"
+               "  --help, -h               this text\n") +
+           CommissionUsageText() +
+           "exit codes: 0 done (a one-off: a good answer), 1 the driver, a port or the results file cannot be\n"
+           "  had, 2 a bad command line, station or write value; a one-off: 3 no answer, 4 a wrong answer,\n"
+           "  5 the controller asks for its password, 6 CRC errors, 7 the driver failed the task, 8 stopped\n";
 }
+
+const char* UsageHint() { return "tervex-host --help lists every option\n"; }
 
 namespace {
 
@@ -54,6 +68,10 @@ std::vector<std::string> ParseOptions(int argc, const char* const* argv, Options
         };
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--configure") {
+            options.configure = true;
         } else if (arg == "--dll") {
             if (const char* v = next("a path")) options.dll = v;
         } else if (arg == "--station") {

@@ -16,6 +16,8 @@ struct WriteOption {
 
 struct Options {
     bool help = false;
+    bool version = false;    // the host's and the driver library's versions
+    bool configure = false;  // the window mode: the driver's pages edit the station
     std::string dll = "tervex.dll";
     std::string station;  // empty: only load the driver and name it
     int64_t durationMs = 20000;
@@ -30,7 +32,10 @@ struct Options {
     CommissionOptions commission;  // --scan, --read-once, --write-once and their settings
 };
 
-const char* UsageText();
+// Every option: the serving and window modes, then commissioning.
+std::string UsageText();
+// What follows the problems of a bad command line.
+const char* UsageHint();
 
 // Errors as text, one per problem.
 std::vector<std::string> ParseOptions(int argc, const char* const* argv, Options& options);

@@ -7,15 +7,14 @@ namespace tervex::host {
 
 namespace {
 
-bool IsAscii(const std::string& framing) { return framing == "ASCII"; }
-
-// The bytes of a trace text: hex pairs for binary frames; for text frames the
-// hex digits between the start character and the carriage return.
-std::vector<uint8_t> TraceBytes(const std::string& framing, const std::string& trace) {
+// The bytes of a trace text, told by its look: a text frame starts with "!" or
+// "?" and holds hex digits up to its carriage return; a binary one is hex pairs.
+// (A password frame's answer is binary whatever the node's framing.)
+std::vector<uint8_t> TraceBytes(const std::string& trace) {
     std::string digits;
-    if (IsAscii(framing)) {
+    if (!trace.empty() && (trace[0] == '!' || trace[0] == '?')) {
         const size_t cr = trace.find("<CR>");
-        digits = trace.substr(trace.empty() ? 0 : 1, cr == std::string::npos ? std::string::npos : cr - 1);
+        digits = trace.substr(1, cr == std::string::npos ? std::string::npos : cr - 1);
     } else {
         for (const char c : trace)
             if (c != ' ') digits += c;
@@ -27,6 +26,12 @@ std::vector<uint8_t> TraceBytes(const std::string& framing, const std::string& t
         bytes.push_back(static_cast<uint8_t>(*byte));
     }
     return bytes;
+}
+
+bool IsResetForm(const std::string& trace) {
+    if (!trace.empty() && trace[0] == '?') return true;
+    const std::vector<uint8_t> bytes = TraceBytes(trace);
+    return bytes.size() >= 2 && bytes[1] == 0xFF;
 }
 
 std::string Plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
@@ -47,12 +52,14 @@ std::string RangesText(const std::vector<int>& addresses) {
 
 }  // namespace
 
-bool IsPasswordReset(const std::string& framing, const std::vector<std::string>& received) {
+bool IsPasswordReset(const std::vector<std::string>& received) {
+    // Each answer on its own, then all together: one may have come in pieces.
     std::string whole;
-    for (const std::string& piece : received) whole += piece;
-    if (IsAscii(framing) && !whole.empty() && whole[0] == '?') return true;
-    const std::vector<uint8_t> bytes = TraceBytes(framing, whole);
-    return bytes.size() >= 2 && bytes[1] == 0xFF;
+    for (const std::string& piece : received) {
+        if (IsResetForm(piece)) return true;
+        whole += piece;
+    }
+    return IsResetForm(whole);
 }
 
 Finding Judge(const Probe& probe) {
@@ -60,7 +67,7 @@ Finding Judge(const Probe& probe) {
     case kResultOk:
         return Finding::Answers;
     case kResultWrongAnswer:
-        return IsPasswordReset(probe.framing, probe.received) ? Finding::PasswordWanted : Finding::WrongAnswer;
+        return IsPasswordReset(probe.received) ? Finding::PasswordWanted : Finding::WrongAnswer;
     case kResultCrcError:
         return Finding::CrcErrors;
     case kResultNoAnswer:
@@ -94,6 +101,12 @@ AddressReport Combine(int address, std::vector<Probe> probes) {
     }
     report.probes = std::move(probes);
     return report;
+}
+
+std::string PasswordAdvice(bool write, bool passwordGiven) {
+    const char* option = write ? "--write-password" : "--read-password";
+    return std::string("the controller asks for its password (it answered with its reset form, address and FF): ") +
+           (passwordGiven ? "check the one given with " : "give it with ") + option + "\n";
 }
 
 bool Settled(Finding finding) { return finding == Finding::Answers || finding == Finding::PasswordWanted; }

@@ -1,5 +1,6 @@
 #pragma once
-// How a scan judges what each address brought, and what it prints and records.
+// How a scan (and a one-off) judges what an address brought, and what a scan
+// prints and records.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,9 +18,9 @@ struct Probe {
 // Best first: an answer in some framing says more than a silence in another.
 enum class Finding { Answers, PasswordWanted, WrongAnswer, CrcErrors, Failed, Silent };
 Finding Judge(const Probe& probe);
-// Whether the answer is the controller's reset form (address, 0xFF): it is
+// Whether an answer is the controller's reset form (address, 0xFF): it is
 // there but wants its password first.
-bool IsPasswordReset(const std::string& framing, const std::vector<std::string>& received);
+bool IsPasswordReset(const std::vector<std::string>& received);
 // "answers", "answers, wants its password", "wrong answers", "CRC errors", "failed", "silent".
 std::string FindingText(Finding finding);
 
@@ -31,6 +32,8 @@ struct AddressReport {
 };
 // The best finding over the framings tried.
 AddressReport Combine(int address, std::vector<Probe> probes);
+// A one-off's line on a refusal for want of a password: which option gives it.
+std::string PasswordAdvice(bool write, bool passwordGiven);
 // A framing that brought an answer makes trying the others pointless.
 bool Settled(Finding finding);
 

@@ -1,3 +1,6 @@
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -355,11 +358,14 @@ StationResult ParseStation(const std::string& text, const std::string& fileName,
 }
 
 StationResult LoadStation(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    // A UTF-8 name opens through the wide-character API on Windows, whatever the code page.
+    errno = 0;
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in) {
+        const int reason = errno;
         StationResult result;
         result.station.file = path;
-        result.errors.push_back(StationError{path, 0, "", "cannot be read"});
+        result.errors.push_back(StationError{path, 0, "", std::string("cannot be read") + (reason ? ": " + std::string(std::strerror(reason)) : "")});
         return result;
     }
     std::ostringstream text;

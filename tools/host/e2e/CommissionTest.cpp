@@ -57,6 +57,7 @@ TEST(Commission, ScanFindsTheDemoControllersInTheirFramings) {
             if (!controller) {
                 EXPECT_EQ(fields.at("finding"), "silent");
                 EXPECT_EQ(fields.at("framing"), "-");
+                EXPECT_EQ(fields.at("RTU"), "0xCFFF0001/2/0") << "the station's CountTry, not the scan's own";
                 ghostSeen = ghostSeen || (scan.com == ghost->port && address == ghost->address);
                 continue;
             }
@@ -68,6 +69,30 @@ TEST(Commission, ScanFindsTheDemoControllersInTheirFramings) {
     }
     EXPECT_EQ(answering, 3) << "Boiler (RTU), Pump (ASCII) and Vault (RTU, passwords)";
     EXPECT_TRUE(ghostSeen) << "Ghost's address was scanned and found silent";
+}
+
+TEST(Commission, AScanWithoutSettingsTriesEachFramingOnceAndSaysHowLongItTakes) {
+    ASSERT_TRUE(Environment().missing.empty()) << "not set: " << Environment().missing;
+    TempDir dir;
+    const std::string resultsPath = dir.Path() + "/scan.tsv";
+    // The line's controllers are at 1 and 2: 3 and 4 are silent.
+    const HostOutcome outcome = RunHost({"--scan", "COM1", "--sim-line", Environment().stations + "/demo-com1.conf",
+                                         "--addresses", "3-4", "--results", resultsPath},
+                                        60000);
+    ASSERT_EQ(outcome.exitCode, 0) << Shown(outcome);
+    EXPECT_NE(outcome.output.find("a silent address costs 300 ms x 1 try per framing (the scan's defaults; "
+                                  "--wait-timeout MS, --tries N change them)"),
+              std::string::npos)
+        << Shown(outcome);
+    EXPECT_NE(outcome.output.find("  2 s at most for 2 addresses; "), std::string::npos) << Shown(outcome);
+    const Results results = ReadResults(resultsPath);
+    ASSERT_TRUE(results.other.count("scan")) << Shown(outcome);
+    for (const char* address : {"3", "4"}) {
+        const auto& fields = results.other.at("scan").at(address);
+        EXPECT_EQ(fields.at("finding"), "silent");
+        EXPECT_EQ(fields.at("RTU"), "0xCFFF0001/1/0") << "one frame, one try";
+        EXPECT_EQ(fields.at("ASCII"), "0xCFFF0001/1/0");
+    }
 }
 
 TEST(Commission, OneOffReadGivesTheSimulatorsValue) {
@@ -118,6 +143,15 @@ TEST(Commission, OneOffReadGivesTheSimulatorsValue) {
     EXPECT_EQ(silent.exitCode, 3) << Shown(silent);
     EXPECT_NE(silent.output.find("no answer (0xCFFF0001)"), std::string::npos) << Shown(silent);
     EXPECT_NE(silent.output.find("COM2 Адрес 9: устройство не доступно"), std::string::npos) << Shown(silent);
+
+    // A controller with a read password refuses a read without it: the output says so, and so does the exit code.
+    const HostOutcome locked = RunHost({"--station", Environment().stations + "/demo.station", "--read-once", "COM2",
+                                        "--device", "3"},
+                                       60000);
+    EXPECT_EQ(locked.exitCode, 5) << Shown(locked);
+    EXPECT_NE(locked.output.find("result   wrong answer (0xCFFF0005)"), std::string::npos) << Shown(locked);
+    EXPECT_NE(locked.output.find("         the controller asks for its password"), std::string::npos) << Shown(locked);
+    EXPECT_NE(locked.output.find("give it with --read-password"), std::string::npos) << Shown(locked);
 }
 
 }  // namespace

@@ -110,18 +110,36 @@ std::vector<uint8_t> SimLine::Memory(uint8_t controller, const std::string& area
     return c->Mem().Read(*which, address, count);
 }
 
-HostOutcome RunHost(const std::vector<std::string>& args, int timeoutMs) {
+HostOutcome RunHost(const std::vector<std::string>& args, int timeoutMs, const std::vector<std::string>& environment) {
     const Env& env = Environment();
+    std::vector<std::string> command = {env.hostExe, "--dll", env.dll};
+    command.insert(command.end(), args.begin(), args.end());
+    return RunWine(command, timeoutMs, environment);
+}
+
+HostOutcome RunWine(const std::vector<std::string>& command, int timeoutMs, const std::vector<std::string>& environment) {
     HostOutcome outcome;
     char outPath[] = "/tmp/tervex-host-out-XXXXXX";
     const int outFd = ::mkstemp(outPath);
     if (outFd < 0) return outcome;
 
-    std::vector<std::string> argv = {env.wineRun, env.hostExe, "--dll", env.dll};
-    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> argv = {Environment().wineRun};
+    argv.insert(argv.end(), command.begin(), command.end());
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
+    // Built before the fork: the child only execs.
+    std::vector<std::string> envText = environment;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& given : environment) replaced = replaced || given.compare(0, name.size(), name) == 0;
+        if (!replaced) envText.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -130,7 +148,7 @@ HostOutcome RunHost(const std::vector<std::string>& args, int timeoutMs) {
         ::dup2(outFd, 2);
         const int devNull = ::open("/dev/null", O_RDONLY);
         if (devNull >= 0) ::dup2(devNull, 0);
-        ::execv(raw[0], raw.data());
+        ::execve(raw[0], raw.data(), envp.data());
         ::_exit(127);
     }
     ::close(outFd);

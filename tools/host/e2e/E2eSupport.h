@@ -73,8 +73,11 @@ struct HostOutcome {
     bool timedOut = false;
     std::string output;  // standard output and error together
 };
-// Runs the host under Wine with the DLL and the given arguments.
-HostOutcome RunHost(const std::vector<std::string>& args, int timeoutMs);
+// Runs the host under Wine with the DLL and the given arguments; environment
+// entries ("NAME=value") replace the runner's own.
+HostOutcome RunHost(const std::vector<std::string>& args, int timeoutMs, const std::vector<std::string>& environment = {});
+// Runs any Windows program (the host, or one of Wine's own such as "reg") under Wine.
+HostOutcome RunWine(const std::vector<std::string>& command, int timeoutMs, const std::vector<std::string>& environment = {});
 
 // The results file: "kind<TAB>name<TAB>key=value..." lines; log lines kept whole.
 struct Results {

@@ -2,10 +2,12 @@
 // driver, and how a scan judges what came back.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "tools/host/core/Commission.h"
+#include "tools/host/core/ExitCodes.h"
 #include "tools/host/core/Options.h"
 #include "tools/host/core/Outcome.h"
 #include "tools/host/core/ScanReport.h"
@@ -44,18 +46,53 @@ TEST(CommissionOptions, ScanLineAndSettings) {
     EXPECT_EQ(o.commission.lastAddress, 32);
     const std::vector<std::pair<std::string, std::string>> settings = {{"WaitTimeout", "200"}, {"CountTry", "1"}};
     EXPECT_EQ(o.commission.settings, settings);
-    EXPECT_EQ(TimingOf(settings).SilentMs(), 200);
+    EXPECT_EQ(TimingOf(settings).SilentMs(), 200 + kCommissionTickMs) << "the time-out is noticed at a tick";
 
     // The station's settings come first, the command line's override them.
     const LineTiming timing = TimingOf({{"WaitTimeout", "400"}, {"CountTry", "2"}, {"WaitTimeout", "250"}});
     EXPECT_EQ(timing.waitTimeoutMs, 250);
     EXPECT_EQ(timing.countTry, 2);
-    EXPECT_EQ(TimingOf({}).SilentMs(), 9000) << "the driver's own 3000 ms x 3";
+    EXPECT_EQ(TimingOf({}).SilentMs(), 3 * (3000 + kCommissionTickMs)) << "the driver's own 3000 ms x 3";
 
     Options single;
     EXPECT_TRUE(Parse({"--scan", "COM1", "--addresses", "9"}, single).empty());
     EXPECT_EQ(single.commission.firstAddress, 9);
     EXPECT_EQ(single.commission.lastAddress, 9);
+}
+
+TEST(CommissionOptions, AScanHasShortDefaultsThatTheStationAndCommandLineOverride) {
+    const Settings station = {{"WaitTimeout", "400"}, {"CountTry", "2"}, {"TimeNextSend", "5000"}};
+    const Settings given = {{"CountTry", "3"}};
+    struct Row {
+        CommissionMode mode;
+        Settings station, given;
+        int64_t wait, tries;
+    };
+    for (const Row& row : {Row{CommissionMode::Scan, {}, {}, kScanWaitTimeoutMs, kScanTries},
+                           Row{CommissionMode::Scan, station, {}, 400, 2}, Row{CommissionMode::Scan, station, given, 400, 3},
+                           Row{CommissionMode::Scan, {}, given, kScanWaitTimeoutMs, 3},
+                           Row{CommissionMode::Read, {}, {}, 3000, 3}, Row{CommissionMode::Write, station, {}, 400, 2}}) {
+        const LineTiming timing = TimingOf(CommissionSettings(row.mode, row.station, row.given));
+        EXPECT_EQ(timing.waitTimeoutMs, row.wait);
+        EXPECT_EQ(timing.countTry, row.tries);
+    }
+    EXPECT_EQ(CommissionSettings(CommissionMode::Scan, station, given).back(), given.back()) << "the command line last";
+    EXPECT_NE(UsageText().find("a scan\n                           waits " + std::to_string(kScanWaitTimeoutMs) + " ms with " +
+                               std::to_string(kScanTries) + " try"),
+              std::string::npos) << "--help states the scan's defaults";
+
+    // The banner: the settings, where they come from, how to change them, the longest time.
+    const std::string defaults = ScanTimingText({}, {}, 2, 32);
+    EXPECT_NE(defaults.find("a silent address costs 300 ms x 1 try per framing (the scan's defaults; --wait-timeout MS, --tries N change them)"),
+              std::string::npos) << defaults;
+    EXPECT_NE(defaults.find("  21 s at most for 32 addresses; Ctrl+C"), std::string::npos) << defaults;
+    EXPECT_LT(TimingOf(CommissionSettings(CommissionMode::Scan, {}, {})).SilentMs() * 2 * 32, 60000)
+        << "1-32 in both framings within a minute";
+    EXPECT_NE(ScanTimingText(station, {}, 1, 1).find("400 ms x 2 tries per framing (the station's settings; --wait"), std::string::npos);
+    EXPECT_NE(ScanTimingText(station, given, 1, 3).find("400 ms x 3 tries per framing (WaitTimeout the station's, CountTry given; "),
+              std::string::npos);
+    EXPECT_NE(ScanTimingText({}, {{"WaitTimeout", "1000"}, {"CountTry", "1"}}, 2, 255).find("(as given)\n  8 min 41 s at most for 255 addresses"),
+              std::string::npos) << ScanTimingText({}, {{"WaitTimeout", "1000"}, {"CountTry", "1"}}, 2, 255);
 }
 
 TEST(CommissionOptions, ProblemsAreNamed) {
@@ -146,6 +183,24 @@ TEST(ScanJudging, ResultCodesAndAnswersToldApart) {
     EXPECT_EQ(Judge(Got("ASCII", kResultWrongAnswer, {"?03FF<CR>"})), Finding::PasswordWanted);
     EXPECT_EQ(Judge(Got("ASCII", kResultWrongAnswer, {"!03", "FF<CR>"})), Finding::PasswordWanted);
     EXPECT_EQ(Judge(Got("ASCII", kResultWrongAnswer, {"!0311<CR>"})), Finding::WrongAnswer);
+    // A password frame's answer is binary whatever the node's framing.
+    EXPECT_EQ(Judge(Got("ASCII", kResultWrongAnswer, {"05 FF 40 D1 "})), Finding::PasswordWanted);
+    EXPECT_EQ(Judge(Got("RTU", kResultWrongAnswer, {"03 F0 40 D1 ", "03 FF 40 D1 "})), Finding::PasswordWanted);
+}
+
+TEST(OneShotOutcome, EachFindingHasItsOwnExitCode) {
+    const std::vector<std::pair<Finding, int>> codes = {
+        {Finding::Answers, kExitDone},       {Finding::Silent, kExitNoAnswer},  {Finding::WrongAnswer, kExitWrongAnswer},
+        {Finding::PasswordWanted, kExitPassword}, {Finding::CrcErrors, kExitCrcError}, {Finding::Failed, kExitFailed}};
+    std::set<int> seen = {kExitUnavailable, kExitBadInput, kExitStopped};
+    for (const auto& [finding, code] : codes) {
+        EXPECT_EQ(OneShotExitCode(finding), code) << FindingText(finding);
+        EXPECT_TRUE(seen.insert(code).second) << FindingText(finding) << " shares its code " << code;
+    }
+    // A refusal for want of a password names the option that gives it.
+    EXPECT_NE(PasswordAdvice(false, false).find("asks for its password"), std::string::npos);
+    EXPECT_NE(PasswordAdvice(false, false).find("give it with --read-password"), std::string::npos);
+    EXPECT_NE(PasswordAdvice(true, true).find("check the one given with --write-password"), std::string::npos);
 }
 
 TEST(ScanJudging, BestFindingOverTheFramings) {

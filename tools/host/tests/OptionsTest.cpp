@@ -72,3 +72,21 @@ TEST(Options, EachProblemIsNamed) {
         EXPECT_NE(errors[0].find(part), std::string::npos) << errors[0];
     }
 }
+
+TEST(Options, TheUsageNamesEveryOptionAndEachIsKnown) {
+    const std::string usage = UsageText();
+    for (const char* option : {"--configure", "--version", "--help", "--scan", "--wait-timeout", "--tries", "--sim-line"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    // Every option the usage shows is one the parser takes.
+    for (size_t at = usage.find("--"); at != std::string::npos; at = usage.find("--", at + 2)) {
+        const size_t end = usage.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2);
+        const std::string option = usage.substr(at, end - at);
+        Options o;
+        for (const std::string& e : Parse({option.c_str()}, o))
+            EXPECT_EQ(e.find("unknown option"), std::string::npos) << e;
+    }
+    Options o;
+    EXPECT_TRUE(Parse({"--configure", "--station", "s.station", "--version"}, o).empty());
+    EXPECT_TRUE(o.configure);
+    EXPECT_TRUE(o.version);
+}

@@ -258,5 +258,5 @@ TEST(StationFile, WholeStationProblems) {
 TEST(StationFile, MissingFileIsReported) {
     const StationResult result = LoadStation("/nonexistent/dir/plant.station");
     ASSERT_EQ(result.errors.size(), 1u);
-    EXPECT_EQ(result.errors[0].ToString(), "/nonexistent/dir/plant.station: cannot be read");
+    EXPECT_EQ(result.errors[0].ToString(), "/nonexistent/dir/plant.station: cannot be read: No such file or directory");
 }

@@ -1,8 +1,12 @@
 #include "tools/host/win/Commission.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "tools/host/core/Commission.h"
+#include "tools/host/core/ExitCodes.h"
 #include "tools/host/core/Outcome.h"
 #include "tools/host/win/ConsoleText.h"
 #include "tools/host/win/LineSession.h"
@@ -16,7 +20,10 @@ int RunCommission(const Options& options) {
     std::vector<std::string> errors;
     const std::optional<CommissionPlan> plan = PlanCommission(options.commission, errors);
     for (const std::string& e : errors) WriteErr("tervex-host: " + e + "\n");
-    if (!plan) return 2;
+    if (!plan) {
+        WriteErr(UsageHint());
+        return kExitBadInput;
+    }
 
     // A station lends its section of the port and its driver settings.
     Station station;
@@ -27,7 +34,7 @@ int RunCommission(const Options& options) {
             e.file = options.station;
             WriteErr(e.ToString() + "\n");
         }
-        if (!loaded.errors.empty()) return 2;
+        if (!loaded.errors.empty()) return kExitBadInput;
         station = std::move(loaded.station);
         const std::string file = WindowsPath(options.station);
         const size_t slash = file.find_last_of("/\\");
@@ -36,26 +43,26 @@ int RunCommission(const Options& options) {
     PortConfig port = CommissionPort(options.commission, options.station.empty() ? nullptr : &station);
     if (!options.commission.simLine.empty() && port.simLineFile == options.commission.simLine)
         port.simLineFile = WindowsPath(port.simLineFile);
-    std::vector<std::pair<std::string, std::string>> settings = station.settings;
-    settings.insert(settings.end(), options.commission.settings.begin(), options.commission.settings.end());
+    const Settings settings = CommissionSettings(options.commission.mode, station.settings, options.commission.settings);
 
     LineSession session;
     std::string error;
     if (!session.Open(options.dll, port, baseDir, settings, error)) {
         WriteErr("tervex-host: " + error + "\n");
-        return 1;
+        return kExitUnavailable;
     }
     InstallStopHandler();
     std::string results;
     const int code = options.commission.mode == CommissionMode::Scan
-                         ? RunScan(session, *plan, options.commission, TimingOf(settings), results)
+                         ? RunScan(session, *plan, options.commission, station.settings, results)
                          : RunOneShot(session, *plan, options.commission.mode == CommissionMode::Write, results);
     if (!options.results.empty()) {
-        std::ofstream out(WindowsPath(options.results), std::ios::binary);
+        errno = 0;
+        std::ofstream out(std::filesystem::u8path(WindowsPath(options.results)), std::ios::binary);
         out << results;
         if (!out) {
-            WriteErr("tervex-host: cannot write " + options.results + "\n");
-            return 1;
+            WriteErr("tervex-host: cannot write " + options.results + (errno ? std::string(": ") + std::strerror(errno) : "") + "\n");
+            return kExitUnavailable;
         }
     }
     return code;

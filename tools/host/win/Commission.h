@@ -4,9 +4,8 @@
 
 namespace tervex::host {
 
-// The program's exit code: 0 when done (a one-off: with a good answer), 1 when
-// the driver or the port cannot be had or results cannot be written, 2 for a
-// bad command line or station, 3 when a one-off got no good answer.
+// The program's exit code (ExitCodes.h): done, unavailable (the driver, the
+// port, the results file), bad input, or how a one-off ended.
 int RunCommission(const Options& options);
 
 }  // namespace tervex::host

@@ -1,5 +1,6 @@
 #include "tools/host/win/DriverModule.h"
 
+#include "tools/host/win/SystemText.h"
 #include "win/WideText.h"
 
 namespace tervex::host {
@@ -7,6 +8,11 @@ namespace tervex::host {
 std::string WindowsPath(const std::string& path) {
     if (!path.empty() && path[0] == '/' && !(path.size() > 1 && path[1] == '/')) return "Z:" + path;
     return path;
+}
+
+std::string DriverTitle(const std::string& name, const std::string& description, const std::string& version) {
+    if (version.empty()) return name + " (" + description + "), no version resource";
+    return name + " " + version + " (" + description + ")";
 }
 
 bool ApplySetting(IOrnDriver2* driver, const std::string& name, const std::string& value) {
@@ -21,13 +27,15 @@ DriverModule::~DriverModule() {
     if (module_) FreeLibrary(module_);
 }
 
+std::string DriverModule::Version() const { return module_ ? FileVersion(ModulePath(module_)) : std::string(); }
+
 bool DriverModule::Load(const std::string& path, std::string& error) {
     std::wstring wide = Utf8ToWide(WindowsPath(path));
     for (wchar_t& c : wide)
         if (c == L'/') c = L'\\';
     module_ = LoadLibraryW(wide.c_str());
     if (!module_) {
-        error = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
+        error = "cannot load " + path + " (" + WindowsErrorText(GetLastError()) + ")";
         return false;
     }
     auto get = reinterpret_cast<GetOrnDriver2Proc>(reinterpret_cast<void*>(GetProcAddress(module_, "GetOrnDriver2")));

@@ -18,11 +18,18 @@ public:
 
     bool Load(const std::string& path, std::string& error);
     IOrnDriver2* Driver() const { return driver_; }
+    HMODULE Handle() const { return module_; }
+    // The loaded library's version from its version resource; empty when it has none.
+    std::string Version() const;
 
 private:
     HMODULE module_ = nullptr;
     IOrnDriver2* driver_ = nullptr;
 };
+
+// "Tervex 1.0.0 (Протокол Tervex)": the driver's name and description from
+// Initialize, with the library's version.
+std::string DriverTitle(const std::string& name, const std::string& description, const std::string& version);
 
 // Hands one stored setting pair to the driver, as the host does at start;
 // false when the driver refuses it.

@@ -1,12 +1,16 @@
 // What the host prints: the banner, the live table, events, the summary, and
 // the results file for scripts and tests.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "tools/host/core/Outcome.h"
 #include "tools/host/core/TextTable.h"
 #include "tools/host/win/ConsoleText.h"
 #include "tools/host/win/HostRun.h"
+#include "tools/host/win/SystemText.h"
 #include "tools/host/win/VariantText.h"
 #include "values/DataTypes.h"
 
@@ -45,8 +49,9 @@ void HostRun::Event(const std::string& text) const {
 }
 
 void HostRun::PrintBanner(const std::string& driverName, const std::string& description) const {
-    std::string text = "Tervex reference host\n";
-    text += "  driver    " + driverName + " (" + description + "), " + options_.dll + "\n";
+    const std::string hostVersion = FileVersion(ModulePath(nullptr));
+    std::string text = "Tervex reference host" + (hostVersion.empty() ? std::string() : " " + hostVersion) + "\n";
+    text += "  driver    " + DriverTitle(driverName, description, module_.Version()) + ", " + options_.dll + "\n";
     const Station& station = poller_.Model();
     text += "  station   " + station.file + ": " + std::to_string(station.ports.size()) + " port(s), " +
             std::to_string(station.nodes.size()) + " node(s), " + std::to_string(station.ItemCount()) + " item(s)\n";
@@ -96,8 +101,9 @@ void HostRun::PrintSummary() const {
 
 bool HostRun::OpenResults() {
     if (options_.results.empty()) return true;
-    results_.open(WindowsPath(options_.results), std::ios::binary);
-    if (!results_) Print("tervex-host: cannot write " + options_.results + "\n");
+    errno = 0;
+    results_.open(std::filesystem::u8path(WindowsPath(options_.results)), std::ios::binary);
+    if (!results_) Print("tervex-host: cannot write " + options_.results + (errno ? std::string(": ") + std::strerror(errno) : "") + "\n");
     return static_cast<bool>(results_);
 }
 

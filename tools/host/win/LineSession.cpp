@@ -5,6 +5,7 @@
 
 #include "config/win/ItemList.h"
 #include "config/win/NodeList.h"
+#include "tools/host/core/Commission.h"
 #include "tools/host/core/StationPages.h"
 #include "tools/host/win/Runtime.h"
 #include "tools/host/win/StopFlag.h"
@@ -14,7 +15,6 @@ namespace tervex::host {
 
 namespace {
 
-constexpr int kTickMs = 20;
 constexpr uint32_t kHandle = 1;
 
 // The trace text of a " Tx: " or " Rx: " line, or nothing for other lines.
@@ -45,7 +45,7 @@ bool LineSession::Open(const std::string& dll, const PortConfig& port, const std
         error = "the driver gave no port client";
         return false;
     }
-    driverName_ = ShortStringToUtf8(name) + " (" + ShortStringToUtf8(description) + ")";
+    driverName_ = DriverTitle(ShortStringToUtf8(name), ShortStringToUtf8(description), module_.Version());
     for (const auto& [settingName, value] : settings) {
         if (!ApplySetting(driver_, settingName, value)) {
             error = "the driver refused the setting " + settingName + " = " + value;
@@ -114,7 +114,7 @@ ExchangeOutcome LineSession::Run(const NodeConfig& node, const ItemConfig& item,
         hub_.Pump(client_, NowMs());
         if (NowMs() >= nextTick) {
             driver_->TimerTick();
-            nextTick = NowMs() + kTickMs;
+            nextTick = NowMs() + kCommissionTickMs;
         }
         // Until the port has bytes or the next tick is due, as the polling mode waits.
         if (!finished) hub_.Wait(std::min(nextTick, deadline) - NowMs(), NowMs());

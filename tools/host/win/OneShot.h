@@ -7,8 +7,9 @@
 
 namespace tervex::host {
 
-// Prints the frames exchanged, the value (of a read), the quality and the result;
-// 0 for a good answer, 3 otherwise. Appends the results-file line.
+// Prints the frames exchanged, the value (of a read), the quality and the result,
+// and what a refusal for want of a password asks for; the exit code tells the
+// outcomes apart (ExitCodes.h). Appends the results-file line.
 int RunOneShot(LineSession& session, const CommissionPlan& plan, bool write, std::string& results);
 
 }  // namespace tervex::host

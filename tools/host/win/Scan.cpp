@@ -8,17 +8,17 @@
 namespace tervex::host {
 
 int RunScan(LineSession& session, const CommissionPlan& plan, const CommissionOptions& options,
-            const LineTiming& timing, std::string& results) {
+            const Settings& stationSettings, std::string& results) {
     const int first = options.firstAddress;
     const int last = options.lastAddress;
     const int count = last - first + 1;
     const auto framings = static_cast<int64_t>(plan.framings.size());
+    const LineTiming timing = TimingOf(CommissionSettings(CommissionMode::Scan, stationSettings, options.settings));
     std::string framingText;
     for (const std::string& f : plan.framings) framingText += (framingText.empty() ? "" : " then ") + f;
     WriteOut("Scanning " + session.PortText() + " with " + session.DriverName() + "\n  addresses " +
-             std::to_string(first) + "-" + std::to_string(last) + ", " + framingText + ", reading " + ItemText(plan.item) + "\n  a silent address costs " +
-             std::to_string(timing.waitTimeoutMs) + " ms x " + std::to_string(timing.countTry) + " tries per framing: " +
-             DurationText(timing.SilentMs() * framings * count) + " at most; Ctrl+C ends the scan with what was found\n\n");
+             std::to_string(first) + "-" + std::to_string(last) + ", " + framingText + ", reading " + ItemText(plan.item) + "\n" +
+             ScanTimingText(stationSettings, options.settings, static_cast<int>(framings), count) + "\n");
 
     std::vector<AddressReport> reports;
     bool stopped = false;

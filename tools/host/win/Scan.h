@@ -10,8 +10,10 @@ namespace tervex::host {
 
 // Reads the plan's item at every address of the range in each framing, one
 // request at a time, printing each address as it is done with the time left at
-// most; Ctrl+C ends it with what was found so far. Appends the results-file lines.
+// most; Ctrl+C ends it with what was found so far. The session holds the
+// settings the station and the options give (CommissionSettings); the banner
+// says where they come from. Appends the results-file lines.
 int RunScan(LineSession& session, const CommissionPlan& plan, const CommissionOptions& options,
-            const LineTiming& timing, std::string& results);
+            const Settings& stationSettings, std::string& results);
 
 }  // namespace tervex::host

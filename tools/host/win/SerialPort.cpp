@@ -7,6 +7,7 @@
 #include "tools/host/win/LinePort.h"
 #include "tools/host/win/PolledSerialPort.h"
 #include "tools/host/win/ShortSleep.h"
+#include "tools/host/win/SystemText.h"
 
 namespace tervex::host {
 
@@ -52,7 +53,7 @@ BYTE DcbStopBits(StopBits stop) {
     return ONESTOPBIT;
 }
 
-std::string LastError(const std::string& what) { return what + " failed (Windows error " + std::to_string(GetLastError()) + ")"; }
+std::string LastError(const std::string& what) { return what + " failed (" + WindowsErrorText(GetLastError()) + ")"; }
 
 // An event handle, closed with its owner.
 class Event {
@@ -187,7 +188,10 @@ std::unique_ptr<LinePort> OpenSerialPort(const PortConfig& config, std::string& 
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 polled ? 0 : FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        error = LastError("opening COM" + std::to_string(config.number));
+        const DWORD code = GetLastError();
+        error = "opening COM" + std::to_string(config.number) + " failed (" + WindowsErrorText(code) + ")";
+        // A mistyped or unplugged port: say which ones there are.
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) error += "; " + SerialPortsText();
         return nullptr;
     }
     auto fail = [&](const char* what) {

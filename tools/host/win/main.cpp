@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/host/config/ConfigWindow.h"
+#include "tools/host/core/ExitCodes.h"
 #include "tools/host/core/Options.h"
 #include "tools/host/core/Station.h"
 #include "tools/host/win/Commission.h"
@@ -15,10 +16,26 @@
 #include "tools/host/win/DriverModule.h"
 #include "tools/host/win/HostRun.h"
 #include "tools/host/win/StopFlag.h"
+#include "tools/host/win/SystemText.h"
+#include "win/WideText.h"
 
 namespace {
 
 using namespace tervex::host;
+
+// The host's version, and that of the driver library it loads.
+int PrintVersions(const Options& options) {
+    auto shown = [](const std::string& version) { return version.empty() ? std::string("(no version resource)") : version; };
+    WriteOut("tervex-host " + shown(FileVersion(ModulePath(nullptr))) + "\n");
+    DriverModule module;
+    std::string error;
+    if (!module.Load(options.dll, error)) {
+        WriteErr("tervex-host: " + error + "\n");
+        return kExitUnavailable;
+    }
+    WriteOut(options.dll + " " + shown(module.Version()) + " (" + tervex::WideToUtf8(ModulePath(module.Handle())) + ")\n");
+    return kExitDone;
+}
 
 // Without a station: load the driver and name it.
 int NameDriver(const Options& options) {
@@ -26,45 +43,39 @@ int NameDriver(const Options& options) {
     std::string error;
     if (!module.Load(options.dll, error)) {
         WriteErr("tervex-host: " + error + "\n");
-        return 1;
+        return kExitUnavailable;
     }
     tervex::ShortString name{}, description{}, third{};
     IOrnPortClient* client = nullptr;
     module.Driver()->Initialize(nullptr, nullptr, &name, &description, &third, &client);
+    const std::string version = module.Version();
     WriteOut("driver: " + tervex::ShortStringToUtf8(name) + "\ndescription: " + tervex::ShortStringToUtf8(description) +
+             "\nversion: " + (version.empty() ? std::string("(no version resource)") : version) +
              "\n(give --station FILE to run a station; --help for more)\n");
     if (client) client->Release();
-    return 0;
+    return kExitDone;
 }
 
-int Main(int argc, char** argv) {
-    // --configure: the window mode, where the driver's pages edit the station.
-    std::vector<char*> args;
-    bool configure = false;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0 && std::string(argv[i]) == "--configure")
-            configure = true;
-        else
-            args.push_back(argv[i]);
-    }
-    argc = static_cast<int>(args.size());
-    argv = args.data();
+int Main(const std::vector<std::string>& arguments) {
+    std::vector<const char*> argv;
+    for (const std::string& a : arguments) argv.push_back(a.c_str());
     Options options;
-    const auto errors = ParseOptions(argc, argv, options);
+    const auto errors = ParseOptions(static_cast<int>(argv.size()), argv.data(), options);
     if (options.help) {
         WriteOut(UsageText());
-        WriteOut(CommissionUsageText());
-        return 0;
+        return kExitDone;
     }
     if (!errors.empty()) {
         for (const std::string& e : errors) WriteErr("tervex-host: " + e + "\n");
-        WriteErr(UsageText());
-        return 2;
+        WriteErr(UsageHint());
+        return kExitBadInput;
     }
-    if (configure) {
+    if (options.version) return PrintVersions(options);
+    if (options.configure) {
         if (options.station.empty()) {
-            std::fprintf(stderr, "tervex-host: --configure needs --station FILE (created on save)\n");
-            return 2;
+            WriteErr("tervex-host: --configure needs --station FILE (created on save)\n");
+            WriteErr(UsageHint());
+            return kExitBadInput;
         }
         return RunConfigure(options.dll, options.station);
     }
@@ -79,7 +90,7 @@ int Main(int argc, char** argv) {
             WriteErr(shown.ToString() + "\n");
         }
         WriteErr("tervex-host: " + std::to_string(loaded.errors.size()) + " problem(s) in the station; nothing was run\n");
-        return 2;
+        return kExitBadInput;
     }
     loaded.station.file = options.station;
     InstallStopHandler();
@@ -89,12 +100,17 @@ int Main(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The command line arrives as UTF-16 whatever the system's code page, so that
+// "--area ОЗУ" works on a Windows whose language is not Russian; it becomes
+// UTF-8, the host's own form, here and nowhere else.
+int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(tervex::WideToUtf8(argv[i]));
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int code = 1;
+    int code = kExitUnavailable;
     try {
-        code = Main(argc, argv);
+        code = Main(arguments);
     } catch (const std::exception& e) {
         WriteErr(std::string("tervex-host: ") + e.what() + "\n");
     } catch (...) {
