@@ -166,12 +166,24 @@ done <"$work/blocks"
 blocks=$n
 [ $blocks -gt 0 ] || fail "the guide has no console block"
 
-# Every link leads to a file of the kit; nothing names a file of the source tree.
+# The anchors of a document's headings, as Markdown viewers make them.
+anchors() {
+  LC_ALL=C awk '/^```/ { fenced = !fenced } !fenced && /^#+ / {
+    sub(/^#+ /, ""); s = tolower($0); gsub(/[^a-z0-9 _\200-\377-]/, "", s); gsub(/ /, "-", s); print s }' "$1"
+}
+
+# Every link leads to a file of the kit, and to a heading there; nothing names a file
+# of the source tree.
 for doc in "$kit"/docs/*.md; do
-  while IFS= read -r target; do
-    target=${target%%#*}
-    [ -z "$target" ] && continue
-    [ -e "$(dirname "$doc")/$target" ] || fail "${doc#"$kit"/} links to $target, which is not in the kit"
+  while IFS= read -r link; do
+    target=${link%%#*}
+    file=$doc
+    [ -n "$target" ] && file=$(dirname "$doc")/$target
+    if [ ! -e "$file" ]; then
+      fail "${doc#"$kit"/} links to $target, which is not in the kit"
+    elif [ "$link" != "$target" ] && ! anchors "$file" | grep -qxF "${link#*#}"; then
+      fail "${doc#"$kit"/} links to $link, a heading that is not there"
+    fi
   done < <(grep -o '](\([^)]*\))' "$doc" | sed 's/^](//; s/)$//' | grep -v -E '^(https?:|mailto:)' || true)
 done
 if grep -n -E 'scripts/|BENCHMARKS\.md|tools/(host|sim)/' "$kit"/docs/*.md "$kit"/stations/*; then
