@@ -100,12 +100,14 @@ expect_lines() {
 }
 
 # The guide's blocks as lines "B <guide line>", "W <command>", "S <command>", "E <output>".
+# A block may be indented (inside a list item): its lines lose the fence's indent.
 LC_ALL=C awk '
-  /^```console[ \t]*$/ { inside = 1; print "B " FNR; next }
-  inside && /^```/ { inside = 0; next }
-  inside && /^> / { print "W " substr($0, 3); next }
-  inside && /^\$ / { print "S " substr($0, 3); next }
-  inside { print "E " $0 }' "$guide" >"$work/blocks"
+  /^ *```console[ \t]*$/ { inside = 1; indent = index($0, "`") - 1; print "B " FNR; next }
+  inside && /^ *```/ { inside = 0; next }
+  inside { line = substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }
+  inside && line ~ /^> / { print "W " substr(line, 3); next }
+  inside && line ~ /^\$ / { print "S " substr(line, 3); next }
+  inside { print "E " line }' "$guide" >"$work/blocks"
 
 report() {  # <guide line> <command> <expected file> <output file>
   if ! expect_lines "$3" "$4" >"$4.why"; then
