@@ -183,7 +183,7 @@ for doc in "$kit"/docs/*.md; do
     [ -n "$target" ] && file=$(dirname "$doc")/$target
     if [ ! -e "$file" ]; then
       fail "${doc#"$kit"/} links to $target, which is not in the kit"
-    elif [ "$link" != "$target" ] && ! anchors "$file" | grep -qxF "${link#*#}"; then
+    elif [ "$link" != "$target" ] && ! grep -qxF "${link#*#}" <<<"$(anchors "$file")"; then
       fail "${doc#"$kit"/} links to $link, a heading that is not there"
     fi
   done < <(grep -o '](\([^)]*\))' "$doc" | sed 's/^](//; s/)$//' | grep -v -E '^(https?:|mailto:)' || true)
