@@ -200,7 +200,7 @@ read -r s_rate s_ratio s_busy s_mean s_p99 s_cpu s_limit s_bad _ _ < <(figures s
 # from the measured exchange rates of the one-controller station (8 items per frame).
 table=$work/guide.md
 {
-  echo "<!-- capacity: written by scripts/capacity.sh -->"
+  echo "<!-- capacity table: measured on a paced line -->"
   echo "| Baud | Framing | Exchanges/s measured | Items/s, 8 per frame | Items/s, 1 per frame | Refresh: 64 items in 8 frames | Refresh: 128 items on 4 controllers, 16 frames | Refresh: 64 items in 64 frames |"
   echo "|---:|---|---:|---:|---:|---:|---:|---:|"
   for row in "${rows[@]}"; do

@@ -28,3 +28,8 @@ if [ "$win_run_dir" != "$build/win32" ]; then
   (cd "$build/win32" && ctest --output-on-failure)
 fi
 (cd "$win_run_dir" && xvfb-run -a ctest --output-on-failure)
+
+# The release archive as an integrator meets it: unpacked into an empty folder, every
+# command block of its guide run as printed under Wine with an English locale.
+echo "== the release kit"
+"$root/scripts/check-kit.sh"

@@ -182,7 +182,7 @@ TEST_F(PageLayout, ItemPage) {
     TestList item;
     item.Text(101, W("Уровень в баке, бит аварии")).I4(5, 3).I8(6, 1000).I8(5005, 0x1F).Text(5006, W("ОЗУ"))
         .I4(1, 11).R8(5007, 3);
-    const tervex::ShortString name = Name(W("Бак.Авария"));
+    const tervex::ShortString name = Name(W("Авария_бака"));
     ASSERT_EQ(driver->ShowElementPage(host.hwnd(), &element, &name, 2, node.get(), item.get(), &shown.page,
                                       &shown.width, &shown.height),
               1);
