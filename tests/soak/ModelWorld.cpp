@@ -230,6 +230,7 @@ void ModelWorld::Round() {
     FTasks.clear();
     FExecuted.clear();
     FBaseline.clear();
+    for (auto& [port, line] : FLines) line.spoilt = false;
 }
 
 void ModelWorld::Step(bool queueing) {
@@ -435,8 +436,6 @@ void ModelWorld::Deliver(uint8_t port, HostLine& line) {
     std::vector<uint8_t> bytes;
     bytes.swap(line.rx);
     line.lastDelivery = bytes;
-    line.spoilt = line.restPending;  // what the host gathers next may start with that rest
-    line.restPending = false;
     ++FFigures.deliveries;
     FLedger.BeginDelivery(port, bytes.data(), static_cast<int32_t>(bytes.size()));
     FEngine->DataReceived(port, bytes.data(), static_cast<int32_t>(bytes.size()));
@@ -467,7 +466,7 @@ void ModelWorld::ClearAll() {
         }
         line.arrived.clear();
         line.rx.clear();
-        line.restPending = line.spoilt = false;
+        line.spoilt = false;
     }
 }
 
@@ -539,7 +538,7 @@ void ModelWorld::OnFinished(uint64_t id, const Completion& c) {
             HostLine& line = FLines[t.port];
             if (CutShort(t)) {
                 ++FFigures.cutShort;
-                line.restPending = true;
+                line.spoilt = true;
             } else if (line.spoilt) {
                 ++FFigures.spoiltByRest;
             } else {
@@ -555,6 +554,7 @@ void ModelWorld::OnFinished(uint64_t id, const Completion& c) {
     }
     t.end = Task::End::Good;
     ++FFigures.good;
+    FLines[t.port].spoilt = false;
     if (!t.hasFrame || !t.exists) {
         Violation("S_OK for " + t.Describe() + ", which no controller answers");
     } else if (t.write) {

@@ -34,7 +34,7 @@ struct ModelFigures {
     uint64_t tasks = 0, good = 0, failed = 0, dropped = 0;
     uint64_t readsChecked = 0, writesChecked = 0, bitsChecked = 0;
     uint64_t cutShort = 0;      // read answers whose first data byte 0xFF let a shorter prefix pass
-    uint64_t spoiltByRest = 0;  // answers after those, spoilt by their rest
+    uint64_t spoiltByRest = 0;  // exchanges after those, spoilt by their rest
     uint64_t violations = 0;
 };
 
@@ -67,8 +67,9 @@ private:
         bool answersAll = true;        // every controller answers every frame
         std::vector<uint8_t> devices;  // the node addresses used on this line
         std::vector<uint8_t> lastDelivery;
-        bool restPending = false;      // a read answer was cut short: its rest is still to come
-        bool spoilt = false;           // this delivery may carry such a rest
+        // A read answer was cut short: its rest may spoil what follows (handed over with
+        // the next answer, or as one of its own), until a task of the port ends well.
+        bool spoilt = false;
     };
 
     void Violation(const std::string& what);

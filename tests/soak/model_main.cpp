@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
                 u(total.tasks), u(total.good), u(total.failed), u(total.dropped), u(total.polls), u(total.deliveries),
                 u(total.removals), u(total.clears));
     std::printf("checked: %llu read values, %llu acknowledged writes, %llu memory bits; "
-                "%llu read answers cut short after a 0xFF first byte, %llu answers spoilt by their rest\n",
+                "%llu read answers cut short after a 0xFF first byte, %llu later exchanges spoilt by their rest\n",
                 u(total.readsChecked), u(total.writesChecked), u(total.bitsChecked), u(total.cutShort),
                 u(total.spoiltByRest));
     if (failed) {
