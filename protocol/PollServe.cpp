@@ -257,15 +257,12 @@ void PollEngine::ServePlaced(BatchPlan& plan, ActiveBatch& batch, uint8_t priori
             BatchPlan::Group* group = plan.group[i] != kNoGroup ? &plan.groups[plan.group[i]] : nullptr;
             const bool isWrite = IsWriteKind(task.kind);
             std::optional<DataFrame> frame;
-            if (group != nullptr && !group->openers.empty()) {
-                if (!isWrite) {
-                    // Wholly inside the 8 bytes the read returns, as SharesRequest decides.
-                    if (task.address + plan.size[i] <= group->address + 8) {
-                        const BatchPlan::Opener& opener = group->openers.back();
-                        serve(i, opener.requests, opener.count);
-                        continue;
-                    }
-                }
+            // A read wholly inside the 8 bytes the group's read returns, as SharesRequest decides.
+            if (!isWrite && group != nullptr && !group->openers.empty() &&
+                task.address + plan.size[i] <= group->address + 8) {
+                const BatchPlan::Opener& opener = group->openers.back();
+                serve(i, opener.requests, opener.count);
+                continue;
             }
             if (isWrite && group != nullptr && !plan.writesShareNothing) {
                 frame = FrameOf(task);
