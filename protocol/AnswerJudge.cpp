@@ -46,10 +46,22 @@ AnswerOutcome JudgeAnswer(const AnswerFacts& f) {
                : AnswerOutcome::WrongAnswer;
 }
 
-int ReadAnswerOffset(int64_t itemAddress, uint16_t startAddress) {
-    const int64_t address = itemAddress >= 0 && itemAddress <= 65535 ? itemAddress : 0;
-    if (address >= startAddress && address < startAddress + 8) {
-        return 1 + static_cast<int>(address - startAddress);
+size_t LeastAnswerBytes(uint8_t command, const uint8_t* data, size_t count) {
+    if (IsPasswordCommand(command)) {
+        return 0;
+    }
+    if (data != nullptr && count >= 2 && data[1] == 0xFF) {
+        return kWriteAnswerBytes;  // device, 0xFF, CRC at the least
+    }
+    if (command >= 0xD0 && command <= 0xD5) {
+        return kReadAnswerBytes;
+    }
+    return kWriteAnswerBytes;
+}
+
+int ReadAnswerOffset(uint16_t itemAddress, uint16_t startAddress) {
+    if (itemAddress >= startAddress && itemAddress < startAddress + 8) {
+        return 1 + (itemAddress - startAddress);
     }
     return 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // How one task fares with the answer to the frame it waited on: one function with a
 // fixed order of checks, and one table from outcome to result code and quality.
+#include <cstddef>
 #include <cstdint>
 
 #include "protocol/EngineTask.h"
@@ -46,8 +47,16 @@ AnswerOutcome JudgeAnswer(const AnswerFacts& facts);
 bool IsAcceptedAnswer(const uint8_t* data, int count, bool hasDevice);
 
 constexpr int kReadAnswerBytes = 11;
+constexpr int kWriteAnswerBytes = 4;
 
-// Offset of an item's first byte within a read answer starting at startAddress.
-int ReadAnswerOffset(int64_t itemAddress, uint16_t startAddress);
+// The fewest bytes a binary answer to a request of this command can have, judged from
+// what has come so far: a read answer 11 (its first ten bytes may already end in a CRC
+// of their own), a write acknowledgement 4, a password reset (second byte 0xFF, any
+// length) 4. An answer to a password frame has no length of its own: 0.
+size_t LeastAnswerBytes(uint8_t command, const uint8_t* data, size_t count);
+
+// Offset of an item's first byte within a read answer starting at startAddress; both
+// addresses as the frames carry them.
+int ReadAnswerOffset(uint16_t itemAddress, uint16_t startAddress);
 
 }  // namespace tervex

@@ -47,7 +47,7 @@ void PollEngine::ServeDiagnostics(TaskList& batch) {
         completion.timestamp = Timestamp::Now();
         TValue value;
         try {
-            if (IsReadKind(task.kind) && node.port && task.addressInRange) {
+            if (IsReadKind(task.kind) && node.port) {
                 if (const auto number = FDiagnostics.Read(*node.port, node.statusAddress, task.address, NowMs())) {
                     value = TValue::Number(TValue::Kind::I4, *number);
                     completion.value = &value;

@@ -2,7 +2,9 @@
 // active list, and dropping tasks. Serving a batch with frames is in PollServe.cpp.
 #include "protocol/PollEngine.h"
 
+#include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace tervex {
 
@@ -24,6 +26,15 @@ uint32_t PollEngine::TickCount() {
 
 namespace {
 
+bool Lists(const TaskRefs& refs, TaskRef ref) {
+    for (size_t k = 0; k < refs.size(); ++k) {
+        if (refs[k].slot == ref.slot && refs[k].serial == ref.serial) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The task's parameters as the engine works with them, read from the texts once; the
 // node's go to the node table.
 TaskRecord RecordOf(const EngineTask& task) {
@@ -32,9 +43,11 @@ TaskRecord RecordOf(const EngineTask& task) {
     record.itemKey = task.itemKey;
     record.kind = task.kind;
     record.typeCode = task.item.typeCode;
-    record.address = FrameAddress(task.item);
-    record.addressInRange = task.item.address >= 0 && task.item.address <= 65535;
     record.area = MemoryAreaFromText(task.item.memoryArea);
+    // Diagnostics never go on the line, so no frame address applies: an address beyond
+    // 16 bits must not pass for its low bits there.
+    const bool outside16Bits = task.item.address < 0 || task.item.address > 0xFFFF;
+    record.address = record.area == MemoryArea::Diagnostics && outside16Bits ? 0xFFFF : FrameAddress(task.item);
     record.bitNumber = BitNumber(task.item);
     record.write = task.write;
     return record;
@@ -192,6 +205,7 @@ void PollEngine::RemoveItemTasks(const void* itemKey) noexcept {
                 droppedActive.push_back(slot);
             }
         });
+        KeepQueuedWrites(droppedActive);
         for (const uint32_t slot : droppedActive) {
             Deactivate(slot);
         }
@@ -204,6 +218,46 @@ void PollEngine::RemoveItemTasks(const void* itemKey) noexcept {
             Forget(slot);
         }
     } catch (...) {
+    }
+}
+
+// The write frames the removed tasks wait on stay queued and are written: the client's
+// value still goes to the controller, its result nowhere. Read frames go unsent.
+void PollEngine::KeepQueuedWrites(const std::vector<uint32_t>& slots) noexcept {
+    try {
+        std::vector<std::pair<uint8_t, uint32_t>> writes;  // port, slot
+        for (const uint32_t slot : slots) {
+            const TaskRecord& task = FTasks[slot];
+            const std::optional<uint8_t>& port = FNodes[task.node].port;
+            if (IsWriteKind(task.kind) && port) {
+                writes.emplace_back(*port, slot);
+            }
+        }
+        std::vector<uint8_t> ports;
+        for (const auto& write : writes) {
+            if (std::find(ports.begin(), ports.end(), write.first) == ports.end()) {
+                ports.push_back(write.first);
+            }
+        }
+        for (const uint8_t portNo : ports) {
+            const PortPtr port = FPorts.Find(portNo);
+            if (!port) {
+                continue;
+            }
+            for (const RequestPtr& request : port->Queue.Items()) {
+                if (IsPasswordCommand(request->Command)) {
+                    continue;
+                }
+                for (const auto& write : writes) {
+                    if (write.first == portNo && FTasks[write.second].requests.Holds(request->Id) &&
+                        Lists(request->Waiters, FTasks.RefOf(write.second))) {
+                        request->KeptForRemovedItem = true;
+                    }
+                }
+            }
+        }
+    } catch (...) {
+        // No memory to look: the frames go unsent, as those of reads.
     }
 }
 

@@ -87,6 +87,7 @@ private:
     void ForEachActive(Visit visit);
     void FinishUnserved(const TaskRecord& task);   // a task that never reached the pool
     void FinishUnserved(uint32_t slot);
+    void KeepQueuedWrites(const std::vector<uint32_t>& slots) noexcept;
     void WaitForSyncTasks();
 
     // Exchanges.

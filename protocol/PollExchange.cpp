@@ -94,7 +94,12 @@ bool PollEngine::IsFrameComplete(uint8_t port, const uint8_t* data, int32_t coun
         const PortPtr record = FPorts.Find(port);
         const RequestPtr head = record ? record->Queue.Head() : nullptr;
         const Framing& framing = head ? FramingFor(head->Protocol) : RtuFraming();
-        return framing.IsFrameComplete(data, static_cast<size_t>(count));
+        const size_t n = static_cast<size_t>(count);
+        // A binary answer ends in its CRC, but a shorter run of its bytes may too.
+        if (head && !framing.GathersPieces() && n < LeastAnswerBytes(head->Command, data, n)) {
+            return false;
+        }
+        return framing.IsFrameComplete(data, n);
     } catch (...) {
         return false;
     }
@@ -119,8 +124,9 @@ void PollEngine::SendPhase(const std::vector<PortPtr>& ports) {
             RequestPtr head = port->Queue.Head();
             // A data frame whose tasks have all ended before it was ever written is not
             // sent: nobody waits for it, and a write must not land after its task failed.
+            // A write whose item went away is the client's last word on it: it is sent.
             while (head && head->State == kRequestQueued && head->Tries == 0 && !IsPasswordCommand(head->Command) &&
-                   !HasWaiters(*head)) {
+                   !head->KeptForRemovedItem && !HasWaiters(*head)) {
                 port->Queue.Remove(head);
                 head = port->Queue.Head();
             }
@@ -376,7 +382,7 @@ void PollEngine::FinishServed(uint32_t slot, const TRequest& request, const TDev
     }
     TValue value;
     if (outcome == AnswerOutcome::Good && facts.isRead) {
-        const int offset = ReadAnswerOffset(task.AnswerAddress(), request.StartAddress);
+        const int offset = ReadAnswerOffset(task.address, request.StartAddress);
         try {
             value = DecodeValue(answer.data() + offset, 9 - offset, task.typeCode, task.bitNumber, node.lsbFirst);
             completion.value = &value;

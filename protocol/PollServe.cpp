@@ -59,6 +59,19 @@ void SortByKey(std::vector<uint64_t>& items, int keyBytes, std::vector<uint64_t>
 constexpr uint32_t kNoGroup = ~uint32_t{0};
 constexpr uint32_t kKinds = 4;
 constexpr uint32_t kAreas = 6;
+constexpr uint32_t kNoWrite = ~uint32_t{0};
+
+// Calls visit with a key for every byte a write of size bytes at this address puts into
+// the device's memory; RAM and CLOCK frames carry the low address byte only.
+template <class Visit>
+void ForEachWrittenByte(uint8_t port, uint8_t device, MemoryArea area, uint16_t address, uint8_t size, Visit visit) {
+    const uint32_t wrap = area == MemoryArea::Ram || area == MemoryArea::Clock ? 0xFF : 0xFFFF;
+    const uint64_t where = static_cast<uint64_t>(port) << 40 | static_cast<uint64_t>(device) << 32 |
+                           static_cast<uint64_t>(area) << 24;
+    for (uint32_t k = 0; k < size; ++k) {
+        visit(where | ((address + k) & wrap));
+    }
+}
 
 // Positions are those of the address order.
 struct PollEngine::BatchPlan {
@@ -74,9 +87,8 @@ struct PollEngine::BatchPlan {
         uint16_t deviceIndex = 0;
     };
     std::vector<Node> nodes;      // by node id
-    // The frames opened so far in each group: for reads the latest one, which alone can
-    // serve a later task (one further on covers whatever an earlier one would); for
-    // writes those at the latest address, each with its own value.
+    // The read frame opened last in each group, which alone can serve a later read (one
+    // further on covers whatever an earlier one would).
     struct Opener {
         RequestPtr requests[TaskRequestIds::kCapacity];
         size_t count = 0;
@@ -86,6 +98,17 @@ struct PollEngine::BatchPlan {
         std::vector<Opener> openers;
     };
     std::vector<Group> groups;
+    // The write frames opened so far, and for every byte they write (port, device byte,
+    // area, address as the frame carries it) the latest of them: a write shares a frame
+    // only with the latest one over each of its bytes, so that what is written last is
+    // the newest value whoever shares.
+    struct WriteFrame {
+        Opener opener;
+        TaskKind kind;
+    };
+    std::vector<WriteFrame> writes;
+    std::unordered_map<uint64_t, uint32_t> latestWrite;
+    bool writesShareNothing = false;  // memory ran out part way: the map may miss a frame
     std::vector<std::pair<void*, uint32_t>> served;  // context and position, in address order
 };
 
@@ -222,10 +245,11 @@ void PollEngine::ServePlaced(BatchPlan& plan, ActiveBatch& batch, uint8_t priori
         plan.served.emplace_back(FTasks[slot].context, static_cast<uint32_t>(i));  // within its capacity
     };
 
-    // In address order, each task is served by the latest frame of its group that
-    // answers it: for a read, a frame whose 8 bytes hold the item; for a write, one to
-    // the same address with the same value. Otherwise it opens a frame of its own. No
-    // call leaves the engine in this loop, so the records stay where they are.
+    // In address order, each task is served by an earlier frame that answers it: a read
+    // by the latest read of its group if its 8 bytes hold the item; a write by the latest
+    // write frame over every byte it writes, if that has the same bytes and kind.
+    // Otherwise it opens a frame of its own. No call leaves the engine in this loop, so
+    // the records stay where they are.
     for (size_t i = 0; i < n; ++i) {
         const uint32_t slot = batch.tasks[i].slot;
         try {
@@ -233,25 +257,30 @@ void PollEngine::ServePlaced(BatchPlan& plan, ActiveBatch& batch, uint8_t priori
             BatchPlan::Group* group = plan.group[i] != kNoGroup ? &plan.groups[plan.group[i]] : nullptr;
             const bool isWrite = IsWriteKind(task.kind);
             std::optional<DataFrame> frame;
-            if (group != nullptr && !group->openers.empty()) {
-                if (!isWrite) {
-                    // Wholly inside the 8 bytes the read returns, as SharesRequest decides.
-                    if (task.address + plan.size[i] <= group->address + 8) {
-                        const BatchPlan::Opener& opener = group->openers.back();
-                        serve(i, opener.requests, opener.count);
-                        continue;
-                    }
-                } else if (task.address == group->address) {
-                    frame = FrameOf(task);
-                    const BatchPlan::Opener* same = nullptr;
-                    for (auto it = group->openers.rbegin(); frame && it != group->openers.rend(); ++it) {
-                        if (it->requests[it->count - 1]->Data == frame->wire) {
-                            same = &*it;
-                            break;
-                        }
-                    }
-                    if (same != nullptr) {
-                        serve(i, same->requests, same->count);
+            // A read wholly inside the 8 bytes the group's read returns, as SharesRequest decides.
+            if (!isWrite && group != nullptr && !group->openers.empty() &&
+                task.address + plan.size[i] <= group->address + 8) {
+                const BatchPlan::Opener& opener = group->openers.back();
+                serve(i, opener.requests, opener.count);
+                continue;
+            }
+            if (isWrite && group != nullptr && !plan.writesShareNothing) {
+                frame = FrameOf(task);
+                uint32_t latest = kNoWrite;
+                bool one = true;
+                bool firstByte = true;
+                const EngineNode& node = FNodes[task.node];
+                ForEachWrittenByte(*node.port, node.deviceByte, task.area, task.address, plan.size[i], [&](uint64_t key) {
+                    const auto it = plan.latestWrite.find(key);
+                    const uint32_t at = it == plan.latestWrite.end() ? kNoWrite : it->second;
+                    one = one && (firstByte || at == latest);
+                    latest = at;
+                    firstByte = false;
+                });
+                if (frame && one && latest != kNoWrite) {
+                    const BatchPlan::WriteFrame& same = plan.writes[latest];
+                    if (same.kind == task.kind && same.opener.requests[same.opener.count - 1]->Data == frame->wire) {
+                        serve(i, same.opener.requests, same.opener.count);
                         continue;
                     }
                 }
@@ -284,18 +313,24 @@ void PollEngine::ServePlaced(BatchPlan& plan, ActiveBatch& batch, uint8_t priori
             opener.requests[opener.count++] = Enqueue(port, deviceIndex, priority, frame->wire, std::move(frame->protocol),
                                                       frame->command, frame->startAddress);
             serve(i, opener.requests, opener.count);
-            if (group != nullptr) {
-                if (!isWrite || task.address != group->address) {
-                    group->openers.clear();
-                }
+            if (group != nullptr && isWrite) {
+                const auto at = static_cast<uint32_t>(plan.writes.size());
+                plan.writes.push_back({std::move(opener), task.kind});
+                ForEachWrittenByte(*node.port, node.deviceByte, task.area, task.address, plan.size[i],
+                                   [&](uint64_t key) { plan.latestWrite[key] = at; });
+            } else if (group != nullptr) {
+                group->openers.clear();
                 group->address = task.address;
                 group->openers.push_back(std::move(opener));
             }
         } catch (...) {
             // Whatever the task got linked to stands; without requests it fails below.
+            // A write frame may be missing from the map: from here on writes share nothing.
+            plan.writesShareNothing = true;
         }
     }
     std::vector<BatchPlan::Group>().swap(plan.groups);
+    std::vector<BatchPlan::WriteFrame>().swap(plan.writes);
 
     // From here on the host is called, and may end any task. As long as no task has
     // ended, every served one is still active; after that, each is looked up again.

@@ -116,6 +116,7 @@ struct TRequest {
     uint8_t Priority = 0;
     uint8_t State = kRequestQueued;
     bool Written = false;            // written in the current try (SendTime is set)
+    bool KeptForRemovedItem = false; // a write whose tasks went with their item: still written
     uint8_t Command = 0;
     // Tasks linked to this request. A task re-linked to another request, or finished,
     // is recognised and skipped when this one finishes.

@@ -72,7 +72,8 @@ std::optional<std::vector<uint8_t>> TakePasswordFrame(const EngineTask& task, TD
                                                       uint64_t nowMs);
 
 // Whether the later task is answered by the earlier task's frames. For writes both
-// frames must be given and equal: a different value at the same address is sent itself.
+// frames must be given and equal: a different value at the same address is sent itself;
+// and the engine lets a write share only the latest write frame over each of its bytes.
 bool SharesRequest(const EngineTask& earlier, const EngineTask& later,
                    const std::vector<uint8_t>* earlierWire, const std::vector<uint8_t>* laterWire);
 

@@ -61,15 +61,12 @@ struct TaskRecord {
     uint32_t serial = 0;              // given by the pool; 0 while the place is free
     ActiveBatch* batch = nullptr;     // while active: the poll's batch it belongs to
     int32_t typeCode = 17;
-    uint16_t address = 0;             // the item address as frames carry it (low 16 bits)
-    bool addressInRange = true;       // 0..65535; an answer is read as for address 0 if not
+    uint16_t address = 0;             // the item address as frames carry it (low 16 bits), everywhere
     TaskKind kind = TaskKind::AsyncRead;
     MemoryArea area = MemoryArea::None;
     uint8_t bitNumber = 0;            // 0..7
     Phase phase = Phase::New;
     WritePayload write;
-
-    uint16_t AnswerAddress() const { return addressInRange ? address : 0; }
 };
 
 class TaskPool {

@@ -89,7 +89,10 @@ RequestFramer::Step RequestFramer::ExtractBinary(std::vector<Request>& out)
         Drop(1);
         return Step::Progress;
     }
-    for (size_t body : sizes) {
+    // The first bytes of a longer request can end in a CRC of their own (a write of
+    // zeros, say): of the lengths whose bytes are all at hand, the longest that fits wins.
+    for (auto size = sizes.rbegin(); size != sizes.rend(); ++size) {
+        const size_t body = *size;
         const size_t length = body + 2;
         if (buffer_.size() >= length && HasValidCrc(buffer_.data(), length)) {
             out.push_back(Request{Framing::Rtu, std::vector<uint8_t>(buffer_.begin(),

@@ -205,7 +205,7 @@ TEST(ItemParams, AbsentPropertiesTakeTheDefaults) {
     OwnedPropertyList onlyAddress = SingleEntry(5005, OleVariant::I8(70000));
     ASSERT_EQ(ReadItemParams(onlyAddress.Address(), params), ParamsStatus::Ok);
     EXPECT_EQ(params.typeCode, 17);
-    EXPECT_EQ(params.address, 70000);  // the answer judge maps it to 0
+    EXPECT_EQ(params.address, 70000);  // frames carry its low 16 bits
 }
 
 TEST(ItemParams, UnconvertibleValueIsReportedNotThrown) {

@@ -1,5 +1,5 @@
 // Injected faults: a silent controller, corrupted and short answers, answers
-// in pieces and slow answers, each judged as the driver must.
+// in pieces (byte by byte too) and slow answers, each judged as the driver must.
 #include <gtest/gtest.h>
 
 #include "Plant.h"
@@ -146,6 +146,37 @@ TEST(Faults, AnswerLaterThanTheWaitIsNoAnswer) {
     EXPECT_EQ(run.results.Number(a, "reads_ok"), 0);
     EXPECT_GE(CountLogged(run.results, "Получены не ожидаемые данные"), 1)
         << "an answer after the exchange was closed is reported as unexpected";
+}
+
+// With eight zero bytes the first ten bytes of controller 3's read answers already end
+// in a CRC of their own; the host's port, asking after every byte, must still get all
+// eleven. Controller 1 with the same memory is the control.
+TEST(Faults, ZeroMemoryAnswersComingByteByByteAreWhole) {
+    ASSERT_TRUE(Environment().missing.empty()) << "not set: " << Environment().missing;
+    constexpr int kCom = 39;
+    const std::string config = R"([controller 1]
+fault = split every 1 pieces=64 gap_ms=25
+[controller 3]
+fault = split every 1 pieces=64 gap_ms=25
+)";
+    SimLine line(kCom, config);
+    ASSERT_TRUE(line.Ok()) << line.Error();
+    NodeSpec three = Node("Three", kCom, 3);
+    three.items = {Item("A", "ОЗУ", 0x10, "Word"), Item("B", "EEPROM", 0x0200, "Integer")};
+    NodeSpec one = Node("One", kCom, 1);
+    one.items = {Item("A", "ОЗУ", 0x10, "Word")};
+    three.scanRate = one.scanRate = "0.5";
+
+    const Outcome run = RunStation("WaitTimeout = 1500\nCountTry = 2\nTimeNextSend = 1000\n", {three, one}, "4");
+    ASSERT_EQ(run.outcome.exitCode, 0) << Shown(run.outcome);
+    ASSERT_TRUE(run.results.loaded);
+    ExpectNodeMatchesMemory(run.results, line, config, three, run.start, run.end);
+    ExpectNodeMatchesMemory(run.results, line, config, one, run.start, run.end);
+    EXPECT_EQ(run.results.Number(run.results.Item("Three.A"), "reads_bad"), 0);
+    const auto& port = run.results.ports.at("COM39");
+    EXPECT_EQ(run.results.Number(port, "unexpected"), 0);
+    EXPECT_EQ(run.results.Number(port, "incomplete"), 0);
+    EXPECT_EQ(CountLogged(run.results, "Получены не ожидаемые данные"), 0);
 }
 
 }  // namespace

@@ -52,6 +52,14 @@ TEST(RequestFramer, WritesOfEverySizeAreFramedByTheirCrc)
     EXPECT_EQ(Describe(FeedAll(framer, stream)), "RTU 01 E0 05 34 | RTU 01 E0 05 12 34 56 78 90 AB CD EF");
 }
 
+TEST(RequestFramer, AWriteWhoseFirstBytesEndInACrcIsTakenWhole)
+{
+    RequestFramer framer(0);
+    // FF E0 40 00 is followed by its own CRC, 00 06.
+    EXPECT_EQ(Describe(FeedAll(framer, Bytes("FF E0 40 00 00 06 00"))), "RTU FF E0 40 00 00");
+    EXPECT_EQ(framer.PendingBytes(), 0u);
+}
+
 TEST(RequestFramer, MixedNeighboursInOneFeed)
 {
     RequestFramer framer(100);
