@@ -7,8 +7,9 @@
 # script, so variables carry over); a block holds one kind only. Every other line is
 # output that must appear, in that order, runs of blanks counting as one; "…" stands
 # for any text. Besides: every link of the kit's documents leads to a file of the kit,
-# they name no file of the source tree, every example station reads without problems,
-# and the crash recipe's tools print a C++ function's name demangled.
+# they name no file of the source tree, the check-sum example lists every file of the
+# kit, every example station reads without problems, and the crash recipe's tools print
+# a C++ function's name demangled with a project-relative file and line.
 #
 # Usage: scripts/check-kit.sh [ARCHIVE]   (default: builds it with scripts/package.sh)
 set -euo pipefail
@@ -188,6 +189,10 @@ for doc in "$kit"/docs/*.md; do
     fi
   done < <(grep -o '](\([^)]*\))' "$doc" | sed 's/^](//; s/)$//' | grep -v -E '^(https?:|mailto:)' || true)
 done
+# The guide's check-sum example names every file of the kit.
+while IFS= read -r file; do
+  grep -qxF "$file: OK" "$guide" || fail "the guide's check-sum list lacks $file"
+done < <(sed 's/^[0-9a-f]*[ *]*//' "$kit/SHA256SUMS")
 if grep -n -E 'scripts/|BENCHMARKS\.md|tools/(host|sim)/' "$kit"/docs/*.md "$kit"/stations/*; then
   fail "the kit's documents name files that are not in the kit (above)"
 fi
@@ -213,12 +218,16 @@ if [ -z "$symbol" ]; then
   fail "no C++ function in tervex.dll.debug's symbols"
 else
   address=$(printf '0x%x' $((0x$symbol + 4)))
-  named=$(cd "$kit" && i686-w64-mingw32-addr2line -f -i -e tervex.dll.debug "$address" | c++filt -n | sed -n 1p)
-  case $named in
+  named=$(cd "$kit" && i686-w64-mingw32-addr2line -f -e tervex.dll.debug "$address" | c++filt -n)
+  case $(sed -n 1p <<<"$named") in
     tervex::*"("*) ;;
-    *) fail "the crash recipe printed \"$named\" at $address (image base $base), not a demangled name" ;;
+    *) fail "the crash recipe printed \"$(sed -n 1p <<<"$named")\" at $address (image base $base), not a demangled name" ;;
   esac
+  # A file of the project, named from its top folder: never the build machine's path.
+  grep -qE '^[a-z]+(/[A-Za-z0-9_]+)*/[A-Za-z0-9_]+\.(cpp|h):[0-9]+' <<<"$(sed -n 2p <<<"$named")" ||
+    fail "the crash recipe printed \"$(sed -n 2p <<<"$named")\" at $address, not a project-relative file and line"
 fi
+[ "$base" = 0x67300000 ] || fail "the DLL's image base is $base, not the guide's 0x67300000"
 
 if [ $failures -gt 0 ]; then
   echo "check-kit: $failures failure(s) in $(basename "$archive") ($blocks command blocks of the guide)"
