@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Tries the release archive as an integrator would: unpacks it into an empty folder
-# and runs the command blocks of its guide there, under Wine with an English locale.
+# and runs the command blocks of its guide and the guide's other documents there, under
+# Wine with an English locale.
 #
 # A checked block is fenced as ```console. In it, "> " starts a command for Windows'
 # command interpreter and "$ " one for a POSIX shell (a block's shell lines run as one
@@ -100,19 +101,22 @@ expect_lines() {
     END { if (k < n) { print "  missing: " want[k + 1]; exit 1 } }' "$1" "$2"
 }
 
-# The guide's blocks as lines "B <guide line>", "W <command>", "S <command>", "E <output>".
-# A block may be indented (inside a list item): its lines lose the fence's indent.
+documents=("$guide")
+for doc in "$kit"/docs/*.md; do [ "$doc" = "$guide" ] || documents+=("$doc"); done
+# The blocks of the kit's documents, the guide's first, as lines "B <document> line <n>",
+# "W <command>", "S <command>", "E <output>". A block may be indented (inside a list
+# item): its lines lose the fence's indent.
 LC_ALL=C awk '
-  /^ *```console[ \t]*$/ { inside = 1; indent = index($0, "`") - 1; print "B " FNR; next }
+  /^ *```console[ \t]*$/ { inside = 1; indent = index($0, "`") - 1; n = split(FILENAME, path, "/"); print "B " path[n] " line " FNR; next }
   inside && /^ *```/ { inside = 0; next }
   inside { line = substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }
   inside && line ~ /^> / { print "W " substr(line, 3); next }
   inside && line ~ /^\$ / { print "S " substr(line, 3); next }
-  inside { print "E " line }' "$guide" >"$work/blocks"
+  inside { print "E " line }' "${documents[@]}" >"$work/blocks"
 
-report() {  # <guide line> <command> <expected file> <output file>
+report() {  # <where> <command> <expected file> <output file>
   if ! expect_lines "$3" "$4" >"$4.why"; then
-    fail "guide line $1: $2"
+    fail "$1: $2"
     cat "$4.why"
     echo "  output:"
     sed -n '1,60s/^/    | /p' "$4"
@@ -121,14 +125,14 @@ report() {  # <guide line> <command> <expected file> <output file>
 
 # Windows commands run one by one, each checked against the lines that follow it; a
 # block's shell commands run as one script, checked against all its lines.
-run_block() {  # <n> <guide line>
+run_block() {  # <n> <where>
   local n=$1 at=$2 file=$work/block$1 i=0 kind line
   if ! grep -q '^[WS] ' "$file"; then
-    fail "guide line $at: a console block without a command"
+    fail "$at: a console block without a command"
     return
   fi
   if grep -q '^W ' "$file" && grep -q '^S ' "$file"; then
-    fail "guide line $at: a block mixes Windows and shell commands"
+    fail "$at: a block mixes Windows and shell commands"
     return
   fi
   if grep -q '^S ' "$file"; then
@@ -167,7 +171,7 @@ while IFS= read -r line; do
 done <"$work/blocks"
 [ $n -gt 0 ] && run_block $n "$at"
 blocks=$n
-[ $blocks -gt 0 ] || fail "the guide has no console block"
+[ $blocks -gt 0 ] || fail "the kit's documents have no console block"
 
 # The anchors of a document's headings, as Markdown viewers make them.
 anchors() {
@@ -230,7 +234,7 @@ fi
 [ "$base" = 0x67300000 ] || fail "the DLL's image base is $base, not the guide's 0x67300000"
 
 if [ $failures -gt 0 ]; then
-  echo "check-kit: $failures failure(s) in $(basename "$archive") ($blocks command blocks of the guide)"
+  echo "check-kit: $failures failure(s) in $(basename "$archive") ($blocks command blocks of its documents)"
   exit 1
 fi
-echo "check-kit: $(basename "$archive") unpacked into an empty folder: $blocks command blocks of the guide ran as printed"
+echo "check-kit: $(basename "$archive") unpacked into an empty folder: $blocks command blocks of its documents ran as printed"
