@@ -14,8 +14,14 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE
 # Source paths in the debug information (and __FILE__) relative to the project, so a
 # crash address resolves to "plugin/Driver.cpp:75" wherever the DLL was built; files
 # generated in the build folder relative to it. The build folder's map comes last
-# because the compiler tries the last one first, and that folder may lie inside the project.
-add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=;-ffile-prefix-map=${CMAKE_BINARY_DIR}=>")
+# because the compiler tries the last one first, and that folder may lie inside the project;
+# it has no trailing slash so that it also empties the compilation folder, which a
+# debugger would otherwise put in front of every relative name ("build/win32/plugin/...").
+set(TERVEX_PREFIX_MAPS "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=;-ffile-prefix-map=${CMAKE_BINARY_DIR}=>")
+add_compile_options("${TERVEX_PREFIX_MAPS}")
+# The core was defined before this file, so the directory's options missed it; most
+# crash addresses fall in its code.
+target_compile_options(tervex_core PRIVATE "${TERVEX_PREFIX_MAPS}")
 
 file(GLOB TERVEX_WIN_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/plugin/*.cpp

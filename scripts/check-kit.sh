@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Tries the release archive as an integrator would: unpacks it into an empty folder
-# and runs the command blocks of its guide there, under Wine with an English locale.
+# and runs the command blocks of its guide and the guide's other documents there, under
+# Wine with an English locale.
 #
 # A checked block is fenced as ```console. In it, "> " starts a command for Windows'
 # command interpreter and "$ " one for a POSIX shell (a block's shell lines run as one
 # script, so variables carry over); a block holds one kind only. Every other line is
 # output that must appear, in that order, runs of blanks counting as one; "…" stands
 # for any text. Besides: every link of the kit's documents leads to a file of the kit,
-# they name no file of the source tree, every example station reads without problems,
-# and the crash recipe's tools print a C++ function's name demangled.
+# they name no file of the source tree, the check-sum example lists every file of the
+# kit, every example station reads without problems, and the crash recipe's tools print
+# a C++ function's name demangled with a project-relative file and line.
 #
 # Usage: scripts/check-kit.sh [ARCHIVE]   (default: builds it with scripts/package.sh)
 set -euo pipefail
@@ -99,19 +101,22 @@ expect_lines() {
     END { if (k < n) { print "  missing: " want[k + 1]; exit 1 } }' "$1" "$2"
 }
 
-# The guide's blocks as lines "B <guide line>", "W <command>", "S <command>", "E <output>".
-# A block may be indented (inside a list item): its lines lose the fence's indent.
+documents=("$guide")
+for doc in "$kit"/docs/*.md; do [ "$doc" = "$guide" ] || documents+=("$doc"); done
+# The blocks of the kit's documents, the guide's first, as lines "B <document> line <n>",
+# "W <command>", "S <command>", "E <output>". A block may be indented (inside a list
+# item): its lines lose the fence's indent.
 LC_ALL=C awk '
-  /^ *```console[ \t]*$/ { inside = 1; indent = index($0, "`") - 1; print "B " FNR; next }
+  /^ *```console[ \t]*$/ { inside = 1; indent = index($0, "`") - 1; n = split(FILENAME, path, "/"); print "B " path[n] " line " FNR; next }
   inside && /^ *```/ { inside = 0; next }
   inside { line = substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }
   inside && line ~ /^> / { print "W " substr(line, 3); next }
   inside && line ~ /^\$ / { print "S " substr(line, 3); next }
-  inside { print "E " line }' "$guide" >"$work/blocks"
+  inside { print "E " line }' "${documents[@]}" >"$work/blocks"
 
-report() {  # <guide line> <command> <expected file> <output file>
+report() {  # <where> <command> <expected file> <output file>
   if ! expect_lines "$3" "$4" >"$4.why"; then
-    fail "guide line $1: $2"
+    fail "$1: $2"
     cat "$4.why"
     echo "  output:"
     sed -n '1,60s/^/    | /p' "$4"
@@ -120,14 +125,14 @@ report() {  # <guide line> <command> <expected file> <output file>
 
 # Windows commands run one by one, each checked against the lines that follow it; a
 # block's shell commands run as one script, checked against all its lines.
-run_block() {  # <n> <guide line>
+run_block() {  # <n> <where>
   local n=$1 at=$2 file=$work/block$1 i=0 kind line
   if ! grep -q '^[WS] ' "$file"; then
-    fail "guide line $at: a console block without a command"
+    fail "$at: a console block without a command"
     return
   fi
   if grep -q '^W ' "$file" && grep -q '^S ' "$file"; then
-    fail "guide line $at: a block mixes Windows and shell commands"
+    fail "$at: a block mixes Windows and shell commands"
     return
   fi
   if grep -q '^S ' "$file"; then
@@ -166,7 +171,7 @@ while IFS= read -r line; do
 done <"$work/blocks"
 [ $n -gt 0 ] && run_block $n "$at"
 blocks=$n
-[ $blocks -gt 0 ] || fail "the guide has no console block"
+[ $blocks -gt 0 ] || fail "the kit's documents have no console block"
 
 # The anchors of a document's headings, as Markdown viewers make them.
 anchors() {
@@ -188,6 +193,10 @@ for doc in "$kit"/docs/*.md; do
     fi
   done < <(grep -o '](\([^)]*\))' "$doc" | sed 's/^](//; s/)$//' | grep -v -E '^(https?:|mailto:)' || true)
 done
+# The guide's check-sum example names every file of the kit.
+while IFS= read -r file; do
+  grep -qxF "$file: OK" "$guide" || fail "the guide's check-sum list lacks $file"
+done < <(sed 's/^[0-9a-f]*[ *]*//' "$kit/SHA256SUMS")
 if grep -n -E 'scripts/|BENCHMARKS\.md|tools/(host|sim)/' "$kit"/docs/*.md "$kit"/stations/*; then
   fail "the kit's documents name files that are not in the kit (above)"
 fi
@@ -213,15 +222,19 @@ if [ -z "$symbol" ]; then
   fail "no C++ function in tervex.dll.debug's symbols"
 else
   address=$(printf '0x%x' $((0x$symbol + 4)))
-  named=$(cd "$kit" && i686-w64-mingw32-addr2line -f -i -e tervex.dll.debug "$address" | c++filt -n | sed -n 1p)
-  case $named in
+  named=$(cd "$kit" && i686-w64-mingw32-addr2line -f -e tervex.dll.debug "$address" | c++filt -n)
+  case $(sed -n 1p <<<"$named") in
     tervex::*"("*) ;;
-    *) fail "the crash recipe printed \"$named\" at $address (image base $base), not a demangled name" ;;
+    *) fail "the crash recipe printed \"$(sed -n 1p <<<"$named")\" at $address (image base $base), not a demangled name" ;;
   esac
+  # A file of the project, named from its top folder: never the build machine's path.
+  grep -qE '^[a-z]+(/[A-Za-z0-9_]+)*/[A-Za-z0-9_]+\.(cpp|h):[0-9]+' <<<"$(sed -n 2p <<<"$named")" ||
+    fail "the crash recipe printed \"$(sed -n 2p <<<"$named")\" at $address, not a project-relative file and line"
 fi
+[ "$base" = 0x67300000 ] || fail "the DLL's image base is $base, not the guide's 0x67300000"
 
 if [ $failures -gt 0 ]; then
-  echo "check-kit: $failures failure(s) in $(basename "$archive") ($blocks command blocks of the guide)"
+  echo "check-kit: $failures failure(s) in $(basename "$archive") ($blocks command blocks of its documents)"
   exit 1
 fi
-echo "check-kit: $(basename "$archive") unpacked into an empty folder: $blocks command blocks of the guide ran as printed"
+echo "check-kit: $(basename "$archive") unpacked into an empty folder: $blocks command blocks of its documents ran as printed"

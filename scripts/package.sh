@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release archive dist/tervex-<version>-win32.zip: the stripped DLL and
 # its debug file, the 32-bit reference host with the example stations, the
-# integrator's guide and the station format, the change log and SHA256SUMS over
-# all of them. scripts/check-kit.sh tries the archive as an integrator would.
+# integrator's guide with its documents on the reference host, the station format and
+# the glossary, the change log and SHA256SUMS over all of them. scripts/check-kit.sh tries the archive as an integrator would.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 "$root/scripts/setup.sh"
@@ -30,7 +30,7 @@ cp "$dll" "$dll.debug" "$host" "$stage/"
 # The host is a tool: it goes without its debug information.
 i686-w64-mingw32-strip --strip-debug "$stage/tervex-host.exe"
 cp "$root"/tools/host/stations/* "$stage/stations/"
-cp "$root/docs/INTEGRATOR.md" "$root/docs/STATIONS.md" "$stage/docs/"
+cp "$root/docs/INTEGRATOR.md" "$root/docs/STATIONS.md" "$root/docs/GLOSSARY.md" "$root/docs/HOST.md" "$stage/docs/"
 cp "$root"/docs/images/*.png "$stage/docs/images/"
 cp "$root/CHANGELOG.md" "$stage/"
 (cd "$stage" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum > SHA256SUMS)

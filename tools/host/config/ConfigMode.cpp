@@ -4,6 +4,7 @@
 
 #include "tools/host/config/ConfigWindow.h"
 #include "tools/host/config/StationWriter.h"
+#include "tools/host/core/ExitCodes.h"
 #include "tools/host/win/DriverModule.h"
 
 namespace tervex::host {
@@ -13,13 +14,13 @@ int RunConfigure(const std::string& dll, const std::string& stationPath) {
     std::string error;
     if (!module.Load(dll, error)) {
         std::fprintf(stderr, "tervex-host: %s\n", error.c_str());
-        return 1;
+        return kExitUnavailable;
     }
     const std::string path = WindowsPath(stationPath);
     StationResult loaded = LoadStationForEditing(path);
     if (!loaded.errors.empty()) {
         for (const StationError& e : loaded.errors) std::fprintf(stderr, "%s\n", e.ToString().c_str());
-        return 2;
+        return kExitBadInput;
     }
     Station station = std::move(loaded.station);
     HostServer server;
@@ -28,12 +29,12 @@ int RunConfigure(const std::string& dll, const std::string& stationPath) {
     IOrnDriver2* driver = module.Driver();
     driver->Initialize(&server, nullptr, &name, &description, &third, &client);
     for (const auto& [key, value] : station.settings) ApplySetting(driver, key, value);
-    int code = 0;
+    int code = kExitDone;
     {
         ConfigWindow window(driver, server, std::move(station), path);
         if (!window.Create(error)) {
             std::fprintf(stderr, "tervex-host: %s\n", error.c_str());
-            code = 1;
+            code = kExitUnavailable;
         } else {
             MSG message;
             while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -1,6 +1,6 @@
 #pragma once
 // A station: what the reference host serves. Read from a station file (see
-// tools/host/README.md); texts are UTF-8.
+// docs/STATIONS.md); texts are UTF-8.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tools/host/core/ExitCodes.h"
 #include "tools/host/win/StopFlag.h"
 
 namespace tervex::host {
@@ -123,12 +124,12 @@ void HostRun::Shutdown() {
 
 int HostRun::Run() {
     poller_.RestartClock();
-    if (!LoadDriver()) return 1;
+    if (!LoadDriver()) return kExitUnavailable;
     ApplySettings();
-    if (!OpenPorts()) return 1;
+    if (!OpenPorts()) return kExitUnavailable;
     poller_.BuildElements(options_.readEveryMs);
-    if (!PrepareWrites()) return 2;
-    if (!OpenResults()) return 1;
+    if (!PrepareWrites()) return kExitBadInput;
+    if (!OpenResults()) return kExitUnavailable;
     Print("\n");
     poller_.RestartClock();
     Loop();
@@ -138,7 +139,8 @@ int HostRun::Run() {
     Shutdown();
     const bool written = WriteResults();
     if (stopped) Print("stopped early\n");
-    return written ? 0 : 1;
+    // A run stopped with Ctrl+C still ends well: its summary is what was asked for.
+    return written ? kExitDone : kExitUnavailable;
 }
 
 }  // namespace tervex::host

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tools/host/core/ExitCodes.h"
 #include "tools/host/win/ConsoleText.h"
 #include "tools/host/win/StopFlag.h"
 
@@ -51,7 +52,7 @@ int RunScan(LineSession& session, const CommissionPlan& plan, const CommissionOp
         stopped = StopRequested();
     }
     WriteOut(ScanSummary(reports, first, last, stopped));
-    return 0;
+    return kExitDone;  // whatever was found, and also when stopped
 }
 
 }  // namespace tervex::host
