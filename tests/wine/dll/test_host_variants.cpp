@@ -186,6 +186,7 @@ struct Rig {
     FakeServer server;
     FakePort port;
     DriverUnderHost host{&server, &port};
+    std::string seen;  // how the last case ended, for the journal
 
     // "" when the task failed at once with E_FAIL and wrote nothing, or was served;
     // what went wrong otherwise.
@@ -198,6 +199,7 @@ struct Rig {
         if (failed && !port.writes.empty()) problem = "failed, yet wrote a frame";
         if (!failed && (port.writes.empty() || !task.item.completions.empty())) problem = "neither failed nor served";
         if (mustFail && !failed) problem = "not failed at once with E_FAIL";
+        seen = failed ? "E_FAIL" : "served";
         host.driver->ClearAll();
         if (task.item.refs != 0) problem += " (item not released)";
         return problem;
@@ -256,6 +258,7 @@ std::vector<Case> Cases() {
                                  tervex::SetShortString(text, "sentinel");
                                  rig.host.driver->PropertyText(id, value, &text);
                                  VariantClear(&value);
+                                 rig.seen = "text \"" + tervex::ShortStringToUtf8(text) + "\"";
                                  if (input.referenceToNothing && text.length != 0) return std::string("text not empty");
                                  return std::string();
                              }});
@@ -319,8 +322,10 @@ protected:
         ASSERT_NE(rig.host.driver, nullptr);
         const std::vector<Case> cases = Cases();
         for (size_t i = first; i < cases.size(); ++i) {
-            journal.Line("run " + std::to_string(i));
+            journal.Line("run " + std::to_string(i) + " " + cases[i].name);
+            rig.seen.clear();
             const std::string problem = cases[i].run(rig);
+            journal.Line("seen " + std::to_string(i) + " " + rig.seen);
             if (!problem.empty()) journal.Line("bad " + std::to_string(i) + " " + problem);
         }
         journal.Line("done " + std::to_string(cases.size()));

@@ -166,8 +166,11 @@ TEST_F(TaskInputs, PollingNeverReadsTheNodesScanRate) {
         rate.fill(task.node);
         task.node.Int(5000, 0).Int(5001, 1);
         task.itemList.Int(1, 17).Int(5005, 5).Text(5006, L"ОЗУ");
-        ReadAndAnswer(task);
+        driver->QueueTask(task.Def(tervex::tkAsyncRead, 3));
+        driver->Poll(0);
+        ASSERT_EQ(port.writes.size(), 1u) << "the read goes out";
         EXPECT_EQ(port.writes[0].bytes, kReadAt5);
+        host.Deliver(port.writes[0].port, kAnswerAt5);
         ASSERT_EQ(task.item.completions.size(), 1u);
         EXPECT_EQ(task.item.completions[0].result, S_OK);
         EXPECT_EQ(V_I4(&task.state.value), 0x11);
