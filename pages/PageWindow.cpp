@@ -69,7 +69,6 @@ bool PageWindow::CreateFrame() {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PageWindow::WindowProc));
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    // Owned by the page's window, so it goes with it.
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_,
                                nullptr);
@@ -80,7 +79,8 @@ PageWindow::~PageWindow() {
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        // The tooltip is owned by the page and goes with it.
+        // A page that is still a child window does not take the tooltip it owns with it.
+        if (tooltip_) DestroyWindow(tooltip_);
         DestroyWindow(hwnd_);
     }
     if (font_ && font_ != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(font_);
@@ -113,8 +113,7 @@ LRESULT CALLBACK PageWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
             // the page first): the page must not use, or later destroy, the old handles;
             // the next show builds the window again.
             self->hwnd_ = nullptr;
-            // The tooltip is owned by the page, but a page that dies as a child window
-            // does not take the windows it owns with it.
+            // A page that dies as a child window does not take the tooltip it owns with it.
             if (self->tooltip_) DestroyWindow(self->tooltip_);
             self->tooltip_ = nullptr;
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
