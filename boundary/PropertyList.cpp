@@ -7,6 +7,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "values/win/HostVariant.h"
+
 namespace tervex {
 namespace {
 
@@ -21,19 +23,14 @@ ListHeader* HeaderOf(TItemProperties list) {
     return reinterpret_cast<ListHeader*>(reinterpret_cast<uint8_t*>(list) - sizeof(ListHeader));
 }
 
-const VARIANT& Dereferenced(const VARIANT& value) {
-    const VARIANT* v = &value;
-    // A by-reference variant is judged by the variant it refers to.
-    while (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
-    return *v;
-}
-
 }  // namespace
 
 bool IsEmptyOrNull(const VARIANT& value) {
-    const VARIANT& v = Dereferenced(value);
+    // A by-reference variant is judged by the variant it refers to.
+    const VARIANT* referred = ReferredVariant(value);
     // A reference to nothing holds nothing; following it would read address 0.
-    if (V_ISBYREF(&v) && V_BYREF(&v) == nullptr) return true;
+    if (!referred || (V_ISBYREF(referred) && V_BYREF(referred) == nullptr)) return true;
+    const VARIANT& v = *referred;
     switch (V_VT(&v)) {
         case VT_EMPTY:
         case VT_NULL:
@@ -62,11 +59,10 @@ bool FindProperty(int32_t id, const TItemProperties* list, VARIANT* value) {
         const TItemProperty& entry = entries[i];
         if (entry.propertyId != static_cast<uint32_t>(id)) continue;
         if (IsEmptyOrNull(entry.value)) return false;
-        VARIANT copy;
-        VariantInit(&copy);
-        if (FAILED(VariantCopyInd(&copy, const_cast<VARIANT*>(&entry.value)))) return false;
+        OleVariant copy;
+        if (!CopyHostValue(entry.value, copy)) return false;
         VariantClear(value);
-        *value = copy;
+        *value = copy.Detach();
         return true;
     }
     return false;

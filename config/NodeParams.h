@@ -25,7 +25,6 @@ struct NodeParams {
     std::string readPassword;        // UTF-8; empty: none
     std::string writePassword;       // UTF-8; empty: none
     std::string byteOrder;           // UTF-8; see IsLsbFirst
-    std::optional<int64_t> scanRateMs;
 };
 
 }  // namespace tervex

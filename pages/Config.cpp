@@ -26,7 +26,10 @@ void StoreWithHost(IOrnOPCServer* server, const char* name, int32_t value) {
 }  // namespace
 
 TfmConfig::TfmConfig(HINSTANCE instance, IPageDriver& driver) : PageWindow(instance, 280, 134), FDriver(driver) {
-    if (!Handle()) return;
+    EnsureWindow();
+}
+
+void TfmConfig::BuildControls() {
     rxedtWaitTimeout = AddSpinField(kWaitTimeoutId, 16, 14, 50, kFieldHeight,
                                     SpinSettings{SpinKind::Decimal, 0.1, 999, 0.1, 1, 3.0});
     rxedtCountTry = AddSpinField(kCountTryId, 16, 54, 50, kFieldHeight,

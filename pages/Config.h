@@ -22,6 +22,8 @@ public:
     void SaveSettings();
 
 protected:
+    void BuildControls() override;
+    void WindowLost() override { FHostWnd = nullptr; }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

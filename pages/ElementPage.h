@@ -56,6 +56,7 @@ protected:
     void StoreElement(int mode, const TItemAttributes& attributes, OwnedPropertyList list);
     // Tells the host window of an edit, unless the page is loading or detached.
     void ChangeParams();
+    void WindowLost() override { Release(); }
 
     HWND FHostWnd = nullptr;
     ComRef<IOrnItem> FHostItem;

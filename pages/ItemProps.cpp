@@ -50,7 +50,10 @@ bool HasStyle(HWND control, LONG_PTR style) { return (GetWindowLongPtrW(control,
 
 TfmItemProps::TfmItemProps(HINSTANCE instance, IPageDriver& driver)
     : ElementPage(instance, 326, 263, driver, kItem) {
-    if (!Handle()) return;
+    EnsureWindow();
+}
+
+void TfmItemProps::BuildControls() {
     // Created in tab order.
     edtNameItem = AddNameEdit(kNameId, 120, 16, 185, "Item");
     edtDescriptItem = AddEdit(kDescriptionId, 120, 48, 185, kFieldHeight, "Описание переменной");
@@ -152,10 +155,13 @@ void TfmItemProps::cbxMemoryTypeChange() {
     const int boolean = ListFind(cbxItemType, kBoolean);
     if (ram) {
         if (boolean < 0) ListAdd(cbxItemType, kBoolean);
-    } else if (boolean >= 0) {
-        const bool wasSelected = ListSelection(cbxItemType) == boolean;
-        ListRemove(cbxItemType, boolean);
-        if (wasSelected) ListSelect(cbxItemType, -1);
+    } else {
+        if (boolean >= 0) {
+            const bool wasSelected = ListSelection(cbxItemType) == boolean;
+            ListRemove(cbxItemType, boolean);
+            if (wasSelected) ListSelect(cbxItemType, -1);
+        }
+        // Outside RAM a type is always chosen, whether or not "Boolean" was just taken out.
         if (ListSelection(cbxItemType) < 0) ListSelect(cbxItemType, 0);
     }
     ShowWindow(chbxWriteAccess, ItemWriteOffered(area) ? SW_SHOW : SW_HIDE);

@@ -22,6 +22,7 @@ public:
     void StoreItem(int mode);
 
 private:
+    void BuildControls() override;
     void Store(int mode) override { StoreItem(mode); }
     void Reload() override { LoadItem(FItemName, FNodeProps, FItemProps); }
     void CommandReceived(int id, int code) override;

@@ -35,7 +35,10 @@ constexpr ElementKind kNode{1, 0x10116, WM_NODE_ADD, WM_NODE_MODIFY, WM_NODE_REL
 
 TfmNodeProps::TfmNodeProps(HINSTANCE instance, IPageDriver& driver)
     : ElementPage(instance, 290, 286, driver, kNode) {
-    if (!Handle()) return;
+    EnsureWindow();
+}
+
+void TfmNodeProps::BuildControls() {
     // Created in tab order.
     edtNameNode = AddNameEdit(kNameId, 112, 16, 161, "Node");
     edtDescriptNode = AddEdit(kDescriptionId, 112, 48, 161, kFieldHeight, "Описание узла");
@@ -67,7 +70,12 @@ TfmNodeProps::TfmNodeProps(HINSTANCE instance, IPageDriver& driver)
     ListAdd(cbxProtocolType, "RTU");
     ListAdd(cbxProtocolType, "ASCII");
     ListSelect(cbxProtocolType, 0);
-    FillComPortList();
+    // The registry is read once, for the first window; a rebuilt one lists the same ports.
+    if (FComPorts) {
+        ShowComPorts();
+    } else {
+        FillComPortList();
+    }
     ListClear(cbxOrderBytes);
     ListAdd(cbxOrderBytes, kByteOrderMsbFirst);
     ListAdd(cbxOrderBytes, kByteOrderLsbFirst);
@@ -77,8 +85,14 @@ TfmNodeProps::TfmNodeProps(HINSTANCE instance, IPageDriver& driver)
 TfmNodeProps::~TfmNodeProps() = default;
 
 void TfmNodeProps::FillComPortList() {
+    FComPorts = ReadSerialPorts();
+    ShowComPorts();
+}
+
+void TfmNodeProps::ShowComPorts() {
     ListClear(cbxComPort);
-    for (const std::wstring& port : ReadSerialPorts()) ListAdd(cbxComPort, WideToUtf8(port));
+    if (FComPorts)
+        for (const std::wstring& port : *FComPorts) ListAdd(cbxComPort, WideToUtf8(port));
     if (SendMessageW(cbxComPort, CB_GETCOUNT, 0, 0) > 0) ListSelect(cbxComPort, 0);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // The node property page: creates a node or edits an existing one inside a host window.
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "config/NodePageValues.h"
 #include "pages/EditHook.h"
@@ -23,6 +26,8 @@ public:
     void FillComPortList();
 
 private:
+    void BuildControls() override;
+    void ShowComPorts();
     void Store(int mode) override { StoreNode(mode); }
     void Reload() override { LoadNode(FNodeName, FNodeProps); }
     void CommandReceived(int id, int code) override;
@@ -39,6 +44,7 @@ private:
     HWND cbxOrderBytes = nullptr;
     PeriodFilter edtNameNodeKeyPress;
 
+    std::optional<std::vector<std::wstring>> FComPorts;  // as read from the registry
     ShortString FNodeName{};
     TItemProperties* FNodeProps = nullptr;
 };

@@ -50,24 +50,37 @@ PageWindow::PageWindow(HINSTANCE instance, int width, int height)
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     RegisterPageClass(instance);
+    // One font for the page's whole life, whichever window it lends itself to.
     font_ = CreatePageFont();
+}
+
+bool PageWindow::EnsureWindow() {
+    if (hwnd_) return true;
+    if (!CreateFrame()) return false;
+    BuildControls();
+    return hwnd_ != nullptr;
+}
+
+bool PageWindow::CreateFrame() {
     // Client size equals window size: no border, no caption.
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, width, height,
-                            nullptr, nullptr, instance, nullptr);
-    if (!hwnd_) return;
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, width_, height_,
+                            nullptr, nullptr, instance_, nullptr);
+    if (!hwnd_) return false;
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PageWindow::WindowProc));
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_,
                                nullptr);
+    return true;
 }
 
 PageWindow::~PageWindow() {
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        // The tooltip is owned by the page and goes with it.
+        // A page that is still a child window does not take the tooltip it owns with it.
+        if (tooltip_) DestroyWindow(tooltip_);
         DestroyWindow(hwnd_);
     }
     if (font_ && font_ != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(font_);
@@ -97,8 +110,14 @@ LRESULT CALLBACK PageWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
         }
         if (message == WM_NCDESTROY) {
             // Destroyed from outside (with a host window that was closed without detaching
-            // the page first): the page must not use, or later destroy, the old handle.
+            // the page first): the page must not use, or later destroy, the old handles;
+            // the next show builds the window again.
             self->hwnd_ = nullptr;
+            // A page that dies as a child window does not take the tooltip it owns with it.
+            if (self->tooltip_) DestroyWindow(self->tooltip_);
+            self->tooltip_ = nullptr;
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            self->WindowLost();
             return DefWindowProcW(hwnd, message, wParam, lParam);
         }
         return self->HandleMessage(message, wParam, lParam);

@@ -1,6 +1,7 @@
 #pragma once
 // A borderless page window of a fixed client size, hidden and without parent until
-// shown, with the helpers its controls are built from.
+// shown, with the helpers its controls are built from. A host may destroy the window
+// with its own; the page then builds it again, controls and all, for the next show.
 #include <windows.h>
 
 #include <memory>
@@ -19,6 +20,9 @@ public:
     PageWindow& operator=(const PageWindow&) = delete;
 
     HWND Handle() const { return hwnd_; }
+    // Makes the window and its controls when there is none (at first, and after the
+    // host destroyed them with its own window); false when the window cannot be made.
+    bool EnsureWindow();
     int Width() const { return width_; }
     int Height() const { return height_; }
     HFONT Font() const { return font_; }
@@ -26,6 +30,12 @@ public:
 protected:
     // The height of every edit box, list and number field.
     static constexpr int kFieldHeight = 21;
+
+    // Fills a freshly made window with the page's controls, in tab order.
+    virtual void BuildControls() = 0;
+    // The window went with a host window that was closed without detaching the page:
+    // the page is detached, and its controls' handles are stale until it is rebuilt.
+    virtual void WindowLost() {}
 
     // Derived pages handle their messages here; the default is DefWindowProc.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,6 +60,7 @@ protected:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool CreateFrame();
     HWND CreateControl(DWORD exStyle, const wchar_t* className, std::string_view textUtf8, DWORD style, int left,
                        int top, int width, int height, int id);
 

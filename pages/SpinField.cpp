@@ -70,7 +70,9 @@ SpinField::SpinField(HWND page, int id, int left, int top, int width, int height
 }
 
 SpinField::~SpinField() {
-    if (arrows_ && IsWindow(arrows_)) RemovePropW(arrows_, kSpinProp);
+    // Only while the arrows are still ours: a destroyed window's handle may come back
+    // as another window's.
+    if (FromArrows(arrows_) == this) RemovePropW(arrows_, kSpinProp);
 }
 
 SpinField* SpinField::FromArrows(HWND arrows) {

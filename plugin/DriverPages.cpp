@@ -14,7 +14,8 @@ uint8_t ShowPage(Page* page, HWND parent, HWND* pageOut, int32_t* width, int32_t
         if (pageOut) *pageOut = nullptr;
         if (width) *width = 0;
         if (height) *height = 0;
-        if (!page || !page->Handle()) return 0;
+        // A page whose window went with an earlier host window is built again first.
+        if (!page || !page->EnsureWindow()) return 0;
         const HWND hwnd = page->Handle();
         // A page is a child of the host window while it is shown.
         SetWindowLongPtrW(hwnd, GWL_STYLE, (GetWindowLongPtrW(hwnd, GWL_STYLE) & ~WS_POPUP) | WS_CHILD);

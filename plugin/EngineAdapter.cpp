@@ -10,6 +10,7 @@
 #include "protocol/RequestBuilder.h"
 #include "values/DataTypes.h"
 #include "values/win/DateTime.h"
+#include "values/win/HostVariant.h"
 #include "values/win/OleVariant.h"
 #include "values/win/VariantCodec.h"
 #include "win/Guard.h"
@@ -25,7 +26,7 @@ constexpr int32_t kLogKind = 1;
 bool IsZeroValue(const VARIANT& value, bool& comparable) {
     comparable = false;
     OleVariant direct;
-    if (FAILED(VariantCopyInd(direct.get(), const_cast<VARIANT*>(&value)))) return false;
+    if (!CopyHostValue(value, direct)) return false;  // a reference to nothing is no value
     if (direct.type() == VT_NULL) {
         comparable = true;
         return false;

@@ -7,6 +7,8 @@
 #include "boundary/PropertyList.h"
 #include "config/ItemParams.h"
 #include "config/NodeParams.h"
+#include "values/win/HostVariant.h"
+#include "values/win/OleVariant.h"
 #include "win/WideText.h"
 
 namespace tervex {
@@ -32,8 +34,10 @@ private:
 
 }  // namespace
 
-std::string FormatPropertyText(int32_t id, const VARIANT& value) {
-    if (IsEmptyOrNull(value)) return {};
+std::string FormatPropertyText(int32_t id, const VARIANT& hostValue) {
+    OleVariant direct;
+    if (IsEmptyOrNull(hostValue) || !CopyHostValue(hostValue, direct)) return {};
+    const VARIANT& value = direct.ref();
     if (id == PROP_COM_PORT) {
         Converted number(value, VT_I8);
         if (!number.ok()) return {};

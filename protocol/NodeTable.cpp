@@ -12,7 +12,7 @@ namespace {
 
 bool SameParams(const NodeParams& a, const NodeParams& b) {
     // The numbers first: nodes on one line differ in them as a rule.
-    return a.deviceAddress == b.deviceAddress && a.comPort == b.comPort && a.scanRateMs == b.scanRateMs &&
+    return a.deviceAddress == b.deviceAddress && a.comPort == b.comPort &&
            a.byteOrder == b.byteOrder && a.protocol == b.protocol && a.readPassword == b.readPassword &&
            a.writePassword == b.writePassword;
 }
@@ -43,7 +43,6 @@ size_t NodeTable::Hash::operator()(const NodeParams* p) const noexcept {
     const std::hash<std::string_view> text;
     size_t seed = std::hash<int64_t>{}(p->deviceAddress);
     Mix(seed, HashOf(p->comPort));
-    Mix(seed, HashOf(p->scanRateMs));
     Mix(seed, text(p->byteOrder));
     Mix(seed, text(p->protocol));
     Mix(seed, text(p->readPassword));

@@ -41,7 +41,7 @@ ParamsStatus ReadNodeParams(const TItemProperties* list, NodeParams& params) {
     int64_t integer = 0;
     if (tally.Found(ReadInt64Property(list, PROP_COM_PORT, integer))) params.comPort = integer;
     if (tally.Found(ReadInt64Property(list, PROP_DEVICE_ADDRESS, integer))) params.deviceAddress = integer;
-    if (tally.Found(ReadInt64Property(list, PROP_SCAN_RATE, integer))) params.scanRateMs = integer;
+    // The scan rate is the pages' concern: polling never consults it.
     tally.Found(ReadTextProperty(list, PROP_PROTOCOL_TYPE, params.protocol));
     tally.Found(ReadTextProperty(list, PROP_READ_PASSWORD, params.readPassword));
     tally.Found(ReadTextProperty(list, PROP_WRITE_PASSWORD, params.writePassword));

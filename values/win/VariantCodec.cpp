@@ -7,6 +7,7 @@
 #include "values/Cp1251.h"
 #include "values/DataTypes.h"
 #include "values/ValueCodec.h"
+#include "values/win/HostVariant.h"
 
 namespace tervex {
 
@@ -75,12 +76,10 @@ private:
 
 // The leading elements of a one-dimensional array, each taken as an integer and cut to
 // its low byte, as far as they convert. Empty for a value that is no array.
-std::vector<uint8_t> ByteRun(const VARIANT& value, size_t limit) {
+std::vector<uint8_t> ByteRun(const VARIANT& direct, size_t limit) {
     std::vector<uint8_t> run;
-    OleVariant direct;
-    if (FAILED(VariantCopyInd(direct.get(), const_cast<VARIANT*>(&value)))) return run;
-    const VARTYPE type = direct.type();
-    SAFEARRAY* array = (type & VT_ARRAY) ? V_ARRAY(direct.get()) : nullptr;
+    const VARTYPE type = V_VT(&direct);
+    SAFEARRAY* array = (type & VT_ARRAY) ? V_ARRAY(&direct) : nullptr;
     if (!array || SafeArrayGetDim(array) != 1) return run;
     LONG low = 0;
     LONG high = -1;
@@ -95,8 +94,10 @@ std::vector<uint8_t> ByteRun(const VARIANT& value, size_t limit) {
         VariantInit(&reference);
         V_VT(&reference) = elementType | VT_BYREF;
         V_BYREF(&reference) = element;
+        // An element of a variant array may itself be a reference to nothing.
+        OleVariant value;
         OleVariant number;
-        if (FAILED(VariantChangeType(number.get(), &reference, 0, VT_I4))) break;
+        if (!CopyHostValue(reference, value) || FAILED(VariantChangeType(number.get(), value.get(), 0, VT_I4))) break;
         run.push_back(static_cast<uint8_t>(V_I4(number.get())));
     }
     return run;
@@ -113,9 +114,12 @@ OleVariant BytesToVariant(const uint8_t* data, int count, int typeCode, uint8_t 
     }
 }
 
-void VariantToBytes(const VARIANT& value, int typeCode, uint8_t* buffer, int bufferLength,
+void VariantToBytes(const VARIANT& hostValue, int typeCode, uint8_t* buffer, int bufferLength,
                     const std::string& byteOrderUtf8) {
     if (!buffer || DataTypeSize(typeCode) > bufferLength) return;
+    OleVariant direct;
+    if (!CopyHostValue(hostValue, direct)) throw ValueConversionError(DISP_E_TYPEMISMATCH);
+    const VARIANT& value = direct.ref();
     const bool lsbFirst = IsLsbFirst(byteOrderUtf8);
     TValue encoded;
     switch (typeCode) {

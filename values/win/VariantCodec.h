@@ -29,7 +29,8 @@ OleVariant BytesToVariant(const uint8_t* data, int count, int typeCode, uint8_t 
 // Writes the value's device form into the buffer. Nothing is written when the type's
 // size exceeds bufferLength, for a type without device form, or for Array of Byte
 // when the value is no array. Throws ValueConversionError when the value cannot be
-// converted to an integer (Byte..Integer), a boolean or a text.
+// read safely (see CopyHostValue) or converted to an integer (Byte..Integer), a
+// boolean or a text.
 void VariantToBytes(const VARIANT& value, int typeCode, uint8_t* buffer, int bufferLength,
                     const std::string& byteOrderUtf8);
 

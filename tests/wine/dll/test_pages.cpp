@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -158,6 +160,113 @@ TEST_F(PagesThroughDll, SettingsPageStoresTheSettingsWithTheHost) {
     int32_t waitTime = 0;
     driver->GetWaitTime(0, 0, &waitTime);
     EXPECT_EQ(waitTime, 2500 * 5 + 3000);
+}
+
+// What this process holds of the window system. Where GetGuiResources has no answer
+// (Wine), the windows of this thread stand in for the USER objects.
+struct GuiObjects {
+    DWORD gdi;
+    DWORD user;
+    size_t windows;
+    bool operator==(const GuiObjects& o) const { return gdi == o.gdi && user == o.user && windows == o.windows; }
+};
+
+std::ostream& operator<<(std::ostream& out, const GuiObjects& g) {
+    return out << "GDI " << g.gdi << ", USER " << g.user << ", windows " << g.windows;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<size_t*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountWithChildren(HWND top, LPARAM count) {
+    ++*reinterpret_cast<size_t*>(count);
+    EnumChildWindows(top, CountChild, count);
+    return TRUE;
+}
+
+GuiObjects CountGuiObjects() {
+    size_t windows = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountWithChildren, reinterpret_cast<LPARAM>(&windows));
+    return {GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS),
+            windows};
+}
+
+// A host that closes its window around a page without detaching it first, then shows
+// the page in a new window: the page is there again, whole, and adds through the new
+// window; over many such closes nothing piles up.
+TEST_F(PagesThroughDll, APageClosedWithItsHostWindowComesBackInTheNext) {
+    MessageBoxWatcher boxes;  // a page that cannot store says so in a box
+    static FakeServer server;
+    static FakePort port;
+    tervex::ShortString n{}, d{}, t{};
+    IOrnPortClient* client = nullptr;
+    driver->Initialize(&server, &port, &n, &d, &t, &client);
+    if (client) client->Release();
+    tervex::TItemProperties noNode = nullptr;
+    const struct Kind {
+        const char* name;
+        size_t tabStops;
+        std::function<uint8_t(IOrnDriver2*, HWND, RecordingItem&, HWND*)> show;
+        UINT add;
+        UINT applied;
+        std::function<size_t(const RecordingItem&)> added;
+    } kinds[] = {
+        {"node page", 9,
+         [](IOrnDriver2* drv, HWND parent, RecordingItem& e, HWND* shown) {
+             int32_t w = 0, h = 0;
+             return drv->ShowNewNodePage(parent, &e, shown, &w, &h);
+         },
+         WM_NODE_ADD, WM_NODE_APPLIED, [](const RecordingItem& e) { return e.calls.size(); }},
+        {"item page", 9,
+         [&noNode](IOrnDriver2* drv, HWND parent, RecordingItem& e, HWND* shown) {
+             int32_t w = 0, h = 0;
+             return drv->ShowNewItemPage(parent, &e, &noNode, shown, &w, &h);
+         },
+         WM_ITEM_ADD, WM_ITEM_APPLIED, [](const RecordingItem& e) { return e.calls.size(); }},
+        {"settings page", 3,
+         [](IOrnDriver2* drv, HWND parent, RecordingItem&, HWND* shown) {
+             int32_t w = 0, h = 0;
+             return drv->ShowSettingsPage(parent, shown, &w, &h);
+         },
+         WM_CONFIG_APPLY, 0, [](const RecordingItem&) { return server.stored.size() / 3; }},
+    };
+    constexpr int kCycles = 200;
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        server.stored.clear();
+        RecordingItem added;
+        GuiObjects afterFirst{};
+        for (int cycle = 1; cycle <= kCycles; ++cycle) {
+            HostWindow window(360, 320, false);
+            ASSERT_NE(window.hwnd(), nullptr);
+            HWND shown = nullptr;
+            ASSERT_EQ(kind.show(driver, window.hwnd(), added, &shown), 1) << "cycle " << cycle;
+            ASSERT_EQ(GetParent(shown), window.hwnd());
+            ASSERT_EQ(TabStops(shown).size(), kind.tabStops) << "cycle " << cycle;
+            // The page shown last may have no port chosen; a rebuilt one has the first.
+            if (kind.add == WM_NODE_ADD) {
+                ASSERT_TRUE(Choose(TabStops(shown)[4], L"COM5"));
+            }
+            SendMessageW(shown, kind.add, 0, 0);
+            ASSERT_EQ(kind.added(added), static_cast<size_t>(cycle)) << "cycle " << cycle;
+            if (kind.applied) {
+                ASSERT_EQ(window.Messages(), std::vector<UINT>{kind.applied}) << "cycle " << cycle;
+            }
+            window.CloseWithoutDetaching();
+            EXPECT_FALSE(IsWindow(shown));
+            if (cycle == 1) afterFirst = CountGuiObjects();
+        }
+        EXPECT_EQ(CountGuiObjects(), afterFirst) << "after " << kCycles << " closes";
+        EXPECT_EQ(added.refs, 0) << "the closed window's page lets the element go";
+    }
+    EXPECT_TRUE(boxes.Boxes().empty());
+    // The ports the node page read when the library was loaded are listed still.
+    HWND shown = nullptr;
+    ASSERT_EQ(kinds[0].show(driver, host().hwnd(), element, &shown), 1);
+    page = shown;
+    EXPECT_EQ(Entries(TabStops(page)[4]), (std::vector<std::wstring>{L"COM5", L"COM7"}));
 }
 
 }  // namespace

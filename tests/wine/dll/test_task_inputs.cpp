@@ -150,6 +150,33 @@ TEST_F(TaskInputs, WriteValuesTheDriverCannotConvertFailTheTask) {
     }
 }
 
+TEST_F(TaskInputs, PollingNeverReadsTheNodesScanRate) {
+    const struct {
+        const char* name;
+        void (*fill)(HostList&);
+    } rates[] = {
+        {"a text with its unit", [](HostList& n) { n.Text(6, L"1 сек"); }},
+        {"an error value", [](HostList& n) { n.Raw(6, VT_ERROR); }},
+        {"beyond 64 bits", [](HostList& n) { n.Real(6, 1e300); }},
+    };
+    for (const auto& rate : rates) {
+        SCOPED_TRACE(rate.name);
+        port.writes.clear();
+        HostTask task(false);
+        rate.fill(task.node);
+        task.node.Int(5000, 0).Int(5001, 1);
+        task.itemList.Int(1, 17).Int(5005, 5).Text(5006, L"ОЗУ");
+        driver->QueueTask(task.Def(tervex::tkAsyncRead, 3));
+        driver->Poll(0);
+        ASSERT_EQ(port.writes.size(), 1u) << "the read goes out";
+        EXPECT_EQ(port.writes[0].bytes, kReadAt5);
+        host.Deliver(port.writes[0].port, kAnswerAt5);
+        ASSERT_EQ(task.item.completions.size(), 1u);
+        EXPECT_EQ(task.item.completions[0].result, S_OK);
+        EXPECT_EQ(V_I4(&task.state.value), 0x11);
+    }
+}
+
 TEST_F(TaskInputs, RepeatedEntriesTakeTheFirstAndNullCountsAsAbsent) {
     {
         SCOPED_TRACE("the first of two ports decides");

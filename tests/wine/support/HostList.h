@@ -61,6 +61,8 @@ public:
         VariantCopy(&v, const_cast<VARIANT*>(&value));
         return Add(id, v);
     }
+    // Takes the value over bit for bit, whatever it holds; the list clears it at the end.
+    HostList& Put(uint32_t id, const VARIANT& value) { return Add(id, value); }
     tervex::TItemProperties* Address() { return &list_; }
 
 private:

@@ -7,7 +7,7 @@ const wchar_t kClass[] = L"TestHostWindow";
 
 }  // namespace
 
-HostWindow::HostWindow(int width, int height) {
+HostWindow::HostWindow(int width, int height, bool visible) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
     if (!GetClassInfoW(instance, kClass, &wc)) {
@@ -20,7 +20,7 @@ HostWindow::HostWindow(int width, int height) {
     // A plain pop-up: no window manager has to take part in showing or closing it.
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClass, L"Host", WS_POPUP | WS_BORDER, 40, 40, width, height,
                             nullptr, nullptr, instance, this);
-    if (hwnd_) {
+    if (hwnd_ && visible) {
         ShowWindow(hwnd_, SW_SHOW);
         UpdateWindow(hwnd_);
     }
@@ -37,6 +37,13 @@ HostWindow::~HostWindow() {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
     }
+}
+
+void HostWindow::CloseWithoutDetaching() {
+    if (!hwnd_) return;
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
 }
 
 std::vector<UINT> HostWindow::Messages() const {

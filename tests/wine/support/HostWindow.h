@@ -9,7 +9,8 @@ namespace testing_host {
 
 class HostWindow {
 public:
-    explicit HostWindow(int width = 360, int height = 320);
+    // A hidden window closes fast under Wine; its children still take messages.
+    explicit HostWindow(int width = 360, int height = 320, bool visible = true);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
@@ -24,6 +25,8 @@ public:
     const std::vector<Notification>& Received() const { return received_; }
     std::vector<UINT> Messages() const;
     void Clear() { received_.clear(); }
+    // Closes the window as a careless host does: without detaching the pages in it first.
+    void CloseWithoutDetaching();
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

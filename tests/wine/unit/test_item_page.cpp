@@ -244,6 +244,20 @@ TEST_F(ItemPage, BooleanExistsOnlyInRam) {
     EXPECT_TRUE(host.Messages().empty());
 }
 
+TEST_F(ItemPage, LeavingRamWithNoTypeSelectedSelectsTheFirstType) {
+    TestList word;
+    word.Text(5006, L"EEPROM").I4(1, 18);
+    ShowExisting(L"Word", node1000, word);
+    EXPECT_EQ(Selected(c.itemType), L"Word");
+    Send(WM_PAGE_DETACH);
+    TestList untyped;
+    untyped.Text(5006, L"EEPROM");
+    ShowExisting(L"Untyped", node1000, untyped);
+    EXPECT_EQ(Selected(c.itemType), L"Byte") << "no type stored";
+    ASSERT_TRUE(Choose(c.memoryType, L"FRAM"));
+    EXPECT_EQ(Selected(c.itemType), L"Byte");
+}
+
 TEST_F(ItemPage, TheAddressLimitFollowsTheMemoryArea) {
     ShowNew(node1000);
     struct Case {

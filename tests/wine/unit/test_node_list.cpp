@@ -153,7 +153,6 @@ TEST(NodeParams, DefaultsOfTheComposedListReadBack) {
     EXPECT_EQ(params.readPassword, "");
     EXPECT_EQ(params.writePassword, "");
     EXPECT_EQ(params.byteOrder, "Старшим байтом вперед");
-    EXPECT_EQ(params.scanRateMs, std::optional<int64_t>(1000));
 }
 
 TEST(NodeParams, MissingListOrPropertiesTakeTheDefaults) {
@@ -165,7 +164,6 @@ TEST(NodeParams, MissingListOrPropertiesTakeTheDefaults) {
     EXPECT_EQ(params.deviceAddress, 0);
     EXPECT_EQ(params.protocol, "");
     EXPECT_EQ(params.byteOrder, "");
-    EXPECT_EQ(params.scanRateMs, std::nullopt);
 
     TItemProperties empty = nullptr;
     EXPECT_EQ(ReadNodeParams(&empty, params), ParamsStatus::Ok);
@@ -189,7 +187,6 @@ TEST(NodeParams, AnyNumericVariantTypeIsAccepted) {
     ASSERT_EQ(ReadNodeParams(list.get(), params), ParamsStatus::Ok);
     EXPECT_EQ(params.comPort, std::optional<int64_t>(3));
     EXPECT_EQ(params.deviceAddress, 7);
-    EXPECT_EQ(params.scanRateMs, std::optional<int64_t>(1500));
     EXPECT_EQ(params.protocol, "ASCII");
 
     ListOf texts(Entries(5000, OleVariant::Text(std::string("99")), 5001, OleVariant::R8(2.5)));

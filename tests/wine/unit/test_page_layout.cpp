@@ -207,16 +207,27 @@ TEST_F(PageLayout, SettingsPage) {
     Picture(host.hwnd(), "settings-page.png");
 }
 
-TEST_F(PageLayout, ShowingAPageWithoutItsWindowFailsCleanly) {
+TEST_F(PageLayout, APageWhoseWindowWasDestroyedIsBuiltAgain) {
     // As when a host closes its window without detaching the page first.
     PageSize shown;
     ASSERT_EQ(driver->ShowSettingsPage(host.hwnd(), &shown.page, &shown.width, &shown.height), 1);
     DestroyWindow(shown.page);
     PageSize again;
-    EXPECT_EQ(driver->ShowSettingsPage(host.hwnd(), &again.page, &again.width, &again.height), 0);
-    EXPECT_EQ(again.page, nullptr);
-    EXPECT_EQ(again.width, 0);
-    EXPECT_EQ(again.height, 0);
+    ASSERT_EQ(driver->ShowSettingsPage(host.hwnd(), &again.page, &again.width, &again.height), 1);
+    EXPECT_TRUE(IsWindow(again.page));
+    EXPECT_EQ(again.width, 280);
+    EXPECT_EQ(again.height, 134);
+    EXPECT_EQ(Placement(again.page), (Rect{0, 0, 280, 134}));
+    ExpectControls(again.page, {
+                                   {L"spin", {16, 14, 50, 21}, nullptr},
+                                   {L"spin", {16, 54, 50, 21}, nullptr},
+                                   {L"spin", {16, 94, 50, 21}, nullptr},
+                               });
+    ExpectLabels(again.page, {
+                                 {"Время ожидания ответа, Сек", 78, 18, false},
+                                 {"Кол-во попыток связи", 78, 58, false},
+                                 {"Время возобновления опроса, Сек", 78, 98, false},
+                             });
 }
 
 }  // namespace
