@@ -4,8 +4,9 @@ build=${TERVEX_BUILD_DIR:-$root/build}
 jobs=${TERVEX_JOBS:-2}
 
 # True when this machine can execute 32-bit programs (Wine's 32-bit loader starts).
+# TERVEX_EMULATE_I386=1 takes the path of a machine that cannot, to try it on one that can.
 can_run_32bit() {
-  /usr/lib/wine/wine --version >/dev/null 2>&1
+  [ "${TERVEX_EMULATE_I386:-}" != 1 ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
 # The native tree built with ASan and UBSan (scripts/test.sh, scripts/soak.sh).
@@ -18,24 +19,37 @@ configure_and_build() {  # <dir> [cmake args...]
   cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
 }
 
-# The product tree alone: the DLL and the 32-bit reference host, with the Windows
-# tests registered only where this machine can run them.
-build_win32() {
+# The product tree: the DLL and the 32-bit reference host, with the Windows tests
+# registered only where this machine can run them. With "smoke" (a machine that
+# cannot, with qemu-i386-static), it also builds the DLL's test program and registers
+# a smoke subset of it, run under emulation in the 64-bit stand-in's prefix.
+build_win32() {  # [smoke]
   mkdir -p "$build"
-  local run=OFF
+  local run=OFF smoke=OFF
   can_run_32bit && run=ON
-  configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTERVEX_RUN_WINE_TESTS=$run
+  [ "${1:-}" = smoke ] && smoke=ON
+  configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DTERVEX_RUN_WINE_TESTS=$run -DTERVEX_WINE_SMOKE=$smoke
 }
 
-# The product DLL (32-bit) and, where 32-bit programs cannot run, the 64-bit
-# build that runs the Windows programs under Wine. Sets win_run_dir and win_run_note.
-build_windows() {
-  build_win32
+# The product DLL (32-bit) and, where 32-bit programs cannot run, the 64-bit build
+# that runs the Windows programs under Wine. Sets win_run_dir and win_run_note. With
+# "smoke" (scripts/test.sh), where the product's smoke subset can run under qemu-i386,
+# also sets win_smoke_dir to its tree.
+build_windows() {  # [smoke]
+  win_smoke_dir=
   if can_run_32bit; then
+    build_win32
     win_run_dir=$build/win32
     win_run_note="the 32-bit product build ($win_run_dir)"
   else
     echo "note: this kernel cannot execute 32-bit programs; Windows programs run as the 64-bit build under Wine"
+    if [ "${1:-}" = smoke ] && command -v qemu-i386-static >/dev/null; then
+      build_win32 smoke
+      win_smoke_dir=$build/win32
+    else
+      build_win32
+    fi
     # Built only to run the tests: the product's optimization, lighter debug information.
     configure_and_build "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DTERVEX_RUN_WINE_TESTS=ON \
       "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1"

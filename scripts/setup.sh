@@ -35,20 +35,29 @@ have_cmd unzip || need+=(unzip)
 have_cmd clang++ || need+=(clang)
 have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 
-if [ ${#need[@]} -eq 0 ]; then
-  exit 0
-fi
-
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
+
+apt_install() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  echo "Installing: $*"
+  # A mirror caught mid-sync fails one index now and then; what did download still serves the install.
+  for try in 1 2 3; do
+    $SUDO apt-get update -qq && break
+    echo "apt-get update failed (try $try of 3)"; sleep 5
+  done
+  $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+[ ${#need[@]} -eq 0 ] || apt_install "${need[@]}"
+
+# Where the kernel cannot execute 32-bit programs (Wine's 32-bit loader does not start),
+# the product's smoke tests run that loader under user-mode emulation. The package
+# registers no i386 emulation with binfmt_misc on amd64; scripts start it explicitly.
+if ! have_cmd qemu-i386-static &&
+   { [ "${TERVEX_EMULATE_I386:-}" = 1 ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; }; then
+  apt_install qemu-user-static
 fi
-echo "Installing: ${need[*]}"
-# A mirror caught mid-sync fails one index now and then; what did download still serves the install.
-for try in 1 2 3; do
-  $SUDO apt-get update -qq && break
-  echo "apt-get update failed (try $try of 3)"; sleep 5
-done
-$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null

@@ -4,6 +4,8 @@
 // the task and release it.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "dll/HostRig.h"
 
 using namespace testing_host;
@@ -45,69 +47,73 @@ struct CallbackCase {
     bool throwOnRead = false;
 };
 
-TEST_F(HostFaults, StructuredExceptionsFromTheItemsCallsAreSwallowed) {
-    const CallbackCase cases[] = {
-        {"ReadComplete", tervex::tkAsyncRead, true, false, false, false, kDelphiException},
-        {"ReadComplete, MSVC", tervex::tkAsyncRead, true, false, false, false, kMsvcException},
-        {"WriteComplete", tervex::tkAsyncWrite, false, true, false, false, kDelphiException},
-        {"ReportTransfer", tervex::tkAsyncRead, false, false, true, false, kDelphiException},
-        {"ReportTransfer of a write", tervex::tkSyncWrite, false, false, true, false, kMsvcException},
-        {"Release", tervex::tkAsyncRead, false, false, false, true, kDelphiException},
-        {"all of them", tervex::tkAsyncRead, true, true, true, true, EXCEPTION_ACCESS_VIOLATION},
+const CallbackCase kCallbackCases[] = {
+    {"ReadComplete", tervex::tkAsyncRead, true, false, false, false, kDelphiException},
+    {"ReadCompleteMsvc", tervex::tkAsyncRead, true, false, false, false, kMsvcException},
+    {"WriteComplete", tervex::tkAsyncWrite, false, true, false, false, kDelphiException},
+    {"ReportTransfer", tervex::tkAsyncRead, false, false, true, false, kDelphiException},
+    {"ReportTransferOfAWrite", tervex::tkSyncWrite, false, false, true, false, kMsvcException},
+    {"Release", tervex::tkAsyncRead, false, false, false, true, kDelphiException},
+    {"AllOfThem", tervex::tkAsyncRead, true, true, true, true, EXCEPTION_ACCESS_VIOLATION},
 #if defined(__x86_64__)
-        // A C++ exception of this program's own runtime. Only where exceptions are
-        // dispatched through the system's unwind tables can it pass the driver's frames.
-        // On i386, MinGW unwinds C++ with DWARF tables that each module registers with its
-        // own statically linked unwinder: this program's unwinder cannot see the driver's
-        // frames and calls std::terminate before any handler in the driver runs. No code in
-        // the driver can catch that, and no real host raises it: hosts built with other
-        // compilers raise structured exceptions, which the cases above cover on both.
-        {"ReadComplete throwing C++", tervex::tkAsyncRead, false, false, false, false, 0, true},
+    // A C++ exception of this program's own runtime. Only where exceptions are
+    // dispatched through the system's unwind tables can it pass the driver's frames.
+    // On i386, MinGW unwinds C++ with DWARF tables that each module registers with its
+    // own statically linked unwinder: this program's unwinder cannot see the driver's
+    // frames and calls std::terminate before any handler in the driver runs. No code in
+    // the driver can catch that, and no real host raises it: hosts built with other
+    // compilers raise structured exceptions, which the cases above cover on both.
+    {"ReadCompleteThrowingCpp", tervex::tkAsyncRead, false, false, false, false, 0, true},
 #endif
+};
+
+// One case a test, so that a single one can be chosen by name.
+class HostCallbackFaults : public HostFaults, public ::testing::WithParamInterface<CallbackCase> {};
+
+TEST_P(HostCallbackFaults, AreSwallowed) {
+    const CallbackCase& c = GetParam();
+    // Two items of one frame: the second, quiet one is finished although the first raised.
+    HostTask first, second;
+    first.item.raiseOnRead = c.raiseOnRead;
+    first.item.raiseOnWrite = c.raiseOnWrite;
+    first.item.raiseOnTransfer = c.raiseOnTransfer;
+    first.item.raiseOnRelease = c.raiseOnRelease;
+    first.item.throwOnRead = c.throwOnRead;
+    first.item.code = c.code;
+    for (HostTask* t : {&first, &second}) {
+        V_VT(&t->state.value) = VT_I4;
+        V_I4(&t->state.value) = 7;
+        driver->QueueTask(t->Def(c.kind, 5));
+    }
+    const bool write = c.kind == tervex::tkAsyncWrite || c.kind == tervex::tkSyncWrite;
+    const Bytes answer = write ? Bytes{0x01, 0xE0, 0x01, 0xA8} : kAnswerAt5;
+    // A synchronous task is answered from inside the poll's wait, as a host does.
+    server.onIdle = [&] {
+        if (!port.writes.empty() && first.item.refs > 0) host.Deliver(0, answer);
     };
-    for (const CallbackCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        port.writes.clear();
-        // Two items of one frame: the second is finished although the first raised.
-        HostTask first, second;
-        for (HostTask* t : {&first, &second}) {
-            t->item.raiseOnRead = c.raiseOnRead;
-            t->item.raiseOnWrite = c.raiseOnWrite;
-            t->item.raiseOnTransfer = c.raiseOnTransfer;
-            t->item.raiseOnRelease = c.raiseOnRelease;
-            t->item.throwOnRead = c.throwOnRead;
-            t->item.code = c.code;
-            V_VT(&t->state.value) = VT_I4;
-            V_I4(&t->state.value) = 7;
-            driver->QueueTask(t->Def(c.kind, 5));
+    driver->Poll(0);
+    ASSERT_EQ(port.writes.size(), 1u) << "one frame serves both";
+    if (first.item.refs > 0) host.Deliver(0, answer);
+    server.onIdle = nullptr;
+    for (HostTask* t : {&first, &second}) {
+        EXPECT_EQ(t->state.quality, 0xC0);
+        EXPECT_EQ(t->item.transfers.size(), 1u);
+        if (c.kind == tervex::tkSyncWrite) {
+            EXPECT_EQ(t->result, S_OK);
+        } else {
+            ASSERT_EQ(t->item.completions.size(), 1u);
+            EXPECT_EQ(t->item.completions[0].result, S_OK);
         }
-        const bool write = c.kind == tervex::tkAsyncWrite || c.kind == tervex::tkSyncWrite;
-        const Bytes answer = write ? Bytes{0x01, 0xE0, 0x01, 0xA8} : kAnswerAt5;
-        // A synchronous task is answered from inside the poll's wait, as a host does.
-        server.onIdle = [&] {
-            if (!port.writes.empty() && first.item.refs > 0) host.Deliver(0, answer);
-        };
-        driver->Poll(0);
-        ASSERT_EQ(port.writes.size(), 1u) << "one frame serves both";
-        if (first.item.refs > 0) host.Deliver(0, answer);
-        server.onIdle = nullptr;
-        for (HostTask* t : {&first, &second}) {
-            EXPECT_EQ(t->state.quality, 0xC0);
-            EXPECT_EQ(t->item.transfers.size(), 1u);
-            if (c.kind == tervex::tkSyncWrite) {
-                EXPECT_EQ(t->result, S_OK);
-            } else {
-                ASSERT_EQ(t->item.completions.size(), 1u);
-                EXPECT_EQ(t->item.completions[0].result, S_OK);
-            }
-            EXPECT_EQ(t->item.refs, 0) << "the task was released";
-        }
-        if (!write) {
-            EXPECT_EQ(V_I4(&first.state.value), 0x11);
-        }
+        EXPECT_EQ(t->item.refs, 0) << "the task was released";
+    }
+    if (!write) {
+        EXPECT_EQ(V_I4(&first.state.value), 0x11);
     }
     ExpectStillWorking();
 }
+
+INSTANTIATE_TEST_SUITE_P(ItemCalls, HostCallbackFaults, ::testing::ValuesIn(kCallbackCases),
+                         [](const ::testing::TestParamInfo<CallbackCase>& info) { return std::string(info.param.name); });
 
 TEST_F(HostFaults, StructuredExceptionsFromWriteLogAndIdleAreSwallowed) {
     server.raiseOnLog = true;
