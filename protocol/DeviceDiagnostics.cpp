@@ -17,7 +17,7 @@ bool IsReadCommand(uint8_t command) { return command >= 0xD0 && command <= 0xD5;
 
 }  // namespace
 
-AnswerOutcome JudgeExchange(const TRequest& request, const TDeviceStatus* device, const std::vector<uint8_t>& answer) {
+AnswerFacts ExchangeFacts(const TRequest& request, const TDeviceStatus* device, const std::vector<uint8_t>& answer) {
     AnswerFacts facts;
     facts.data = answer.empty() ? nullptr : answer.data();
     facts.count = static_cast<int>(answer.size());
@@ -25,6 +25,11 @@ AnswerOutcome JudgeExchange(const TRequest& request, const TDeviceStatus* device
     facts.deviceLastResult = device != nullptr ? device->LastResult : 0;
     facts.framing = &FramingFor(request.Protocol);
     facts.command = request.Command;
+    return facts;
+}
+
+AnswerOutcome JudgeExchange(const TRequest& request, const TDeviceStatus* device, const std::vector<uint8_t>& answer) {
+    AnswerFacts facts = ExchangeFacts(request, device, answer);
     facts.isRead = IsReadCommand(request.Command);
     facts.area = MemoryArea::Ram;  // the frame was built, so its area is one on the line
     facts.deviceAddress = device != nullptr && device->Address <= 255 ? static_cast<uint8_t>(device->Address) : 0;

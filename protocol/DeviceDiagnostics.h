@@ -18,6 +18,10 @@ namespace tervex {
 // tells a read from a write, and any answer to a password counts as good.
 AnswerOutcome JudgeExchange(const TRequest& request, const TDeviceStatus* device, const std::vector<uint8_t>& answer);
 
+// What the judge needs to know of an exchange; the task's own side (read or write, area,
+// the address it expects) is the caller's to fill in.
+AnswerFacts ExchangeFacts(const TRequest& request, const TDeviceStatus* device, const std::vector<uint8_t>& answer);
+
 class DeviceDiagnostics {
 public:
     // An answer came (a CRC error, a wrong or a good one), at nowMs.

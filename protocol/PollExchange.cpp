@@ -355,13 +355,7 @@ void PollEngine::FinishServed(uint32_t slot, const TRequest& request, const TDev
     const TaskRecord& task = FTasks[slot];
     const EngineNode& node = FNodes[task.node];
 
-    AnswerFacts facts;
-    facts.data = answer.empty() ? nullptr : answer.data();
-    facts.count = static_cast<int>(answer.size());
-    facts.hasDevice = device != nullptr;
-    facts.deviceLastResult = device != nullptr ? device->LastResult : 0;
-    facts.framing = &FramingFor(request.Protocol);
-    facts.command = request.Command;
+    AnswerFacts facts = ExchangeFacts(request, device, answer);
     facts.isRead = IsReadKind(task.kind);
     facts.area = task.area;
     facts.deviceAddress = node.answerDevice;

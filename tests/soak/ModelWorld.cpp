@@ -87,15 +87,6 @@ struct ModelWorld::Executed {
     bool answered = false;
 };
 
-class ModelWorld::EngineTime final : public sim::Clock {
-public:
-    explicit EngineTime(const fuzz::ManualEngineClock& clock) : FClock(clock) {}
-    int64_t NowMs() const override { return static_cast<int64_t>(FClock.monoMs); }
-
-private:
-    const fuzz::ManualEngineClock& FClock;
-};
-
 // The ledger checks each ending; the model then checks what the ending says.
 class ModelWorld::Sink final : public ICompletionSink {
 public:

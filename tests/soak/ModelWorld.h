@@ -26,6 +26,7 @@
 #include "protocol/PollEngine.h"
 #include "sim/Line.h"
 #include "sim/Outbox.h"
+#include "tests/soak/EngineTime.h"
 
 namespace tervex::soak {
 
@@ -54,7 +55,6 @@ public:
     const std::vector<std::string>& FirstViolations() const { return FViolations; }
 
 private:
-    class EngineTime;
     class Sink;
     struct Task;
     struct Executed;

@@ -50,16 +50,6 @@ void AddNodeItems(std::vector<SoakItem>& items, uint8_t port, int device, const 
 
 }  // namespace
 
-// The lines' time is the engine's.
-class SoakWorld::EngineTime final : public sim::Clock {
-public:
-    explicit EngineTime(const fuzz::ManualEngineClock& clock) : FClock(clock) {}
-    int64_t NowMs() const override { return static_cast<int64_t>(FClock.monoMs); }
-
-private:
-    const fuzz::ManualEngineClock& FClock;
-};
-
 SoakWorld::SoakWorld(uint64_t seed)
     : FRng(seed),
       FSimTime(std::make_unique<EngineTime>(FClock)),

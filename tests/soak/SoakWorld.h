@@ -18,6 +18,7 @@
 #include "protocol/PollEngine.h"
 #include "sim/Line.h"
 #include "sim/Outbox.h"
+#include "tests/soak/EngineTime.h"
 
 namespace tervex::soak {
 
@@ -57,7 +58,6 @@ public:
     const std::vector<std::string>& FirstViolations() const { return FViolations; }
 
 private:
-    class EngineTime;
     struct HostLine {
         std::unique_ptr<sim::Line> line;
         sim::Outbox outbox;
