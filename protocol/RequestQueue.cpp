@@ -21,34 +21,35 @@ void RequestQueue::AddToRun(Run& run, RequestPtr request) {
 
 void RequestQueue::Insert(RequestPtr request) {
     const uint8_t priority = request->Priority;
+    // The new request goes behind every request of at least its priority and behind one
+    // in flight. Going only by the first lower one could put it ahead of an equal one
+    // queued behind a retried head, and a later write would then be overtaken by an
+    // earlier one.
+    auto holds = [priority](const Segment& segment) {
+        if (segment.pinned) {
+            return segment.pinned->State != kRequestQueued || segment.pinned->Priority >= priority;
+        }
+        return !segment.run.empty() && segment.run.begin()->first >= priority;
+    };
+    auto last = FSegments.end();
     for (auto it = FSegments.begin(); it != FSegments.end(); ++it) {
-        if (it->pinned) {
-            if (it->pinned->State == kRequestQueued && it->pinned->Priority < priority) {
-                // Before the pinned request: at the end of the run in front of it, whose
-                // requests all have at least this priority.
-                if (it != FSegments.begin() && !std::prev(it)->pinned) {
-                    AddToRun(std::prev(it)->run, std::move(request));
-                } else {
-                    Segment segment;
-                    AddToRun(segment.run, std::move(request));
-                    FSegments.insert(it, std::move(segment));
-                }
-                ++FSize;
-                return;
-            }
-            continue;
-        }
-        // A run holds a lower priority exactly when its lowest is lower.
-        if (!it->run.empty() && it->run.rbegin()->first < priority) {
-            AddToRun(it->run, std::move(request));
-            ++FSize;
-            return;
+        if (holds(*it)) {
+            last = it;
         }
     }
-    if (FSegments.empty() || FSegments.back().pinned) {
-        FSegments.emplace_back();
+    // Where it goes: the run that ends the requests it must follow, or the run that comes
+    // next (whose requests all have a lower priority), or a new run.
+    auto place = FSegments.begin();
+    if (last != FSegments.end()) {
+        place = last->pinned ? std::next(last) : last;
     }
-    AddToRun(FSegments.back().run, std::move(request));
+    if (place == FSegments.end() || place->pinned) {
+        Segment segment;
+        AddToRun(segment.run, std::move(request));
+        FSegments.insert(place, std::move(segment));
+    } else {
+        AddToRun(place->run, std::move(request));
+    }
     ++FSize;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // A port's queue of requests. The head is the only one that may be in flight. A new
-// request goes before the first queued request (state 1) of lower priority, or to the
-// end: equal priorities keep their order and nothing goes before a request in flight.
+// request goes behind every request of at least its priority and behind the one in
+// flight, before the requests of lower priority that follow: equal priorities keep their
+// order, also behind a retried head that a higher priority overtook.
 //
 // The queue is kept as segments: runs of never-sent requests, held by priority (one
 // list per priority, in order of arrival), and single "pinned" requests that have been

@@ -175,6 +175,35 @@ INSTANTIATE_TEST_SUITE_P(
                        {{1, 0xE2, 0, 9, 7}, {1, 0xE2, 0, 9, 3, 4}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A silent controller's read is retried at the head of the line; two writes of one
+// priority queued meanwhile must still go out in their order.
+TEST_F(Integrity, WritesKeepTheirOrderBehindARetriedHead) {
+    Node silent;
+    silent.device = 9;
+    r.Read(silent, MakeItem(kRam, 0));
+    r.engine.Poll(0);
+    const int first = r.Write(Node{}, MakeItem(kRam, 5), {1});
+    r.engine.Poll(2);
+    r.TimeOut();  // the read goes back to the head for another try
+    const int second = r.Write(Node{}, MakeItem(kRam, 5), {2});
+    r.engine.Poll(2);
+    for (int step = 0; step < 20 && r.Head(0); ++step) {
+        if (r.Head(0)->State != kRequestAwaiting) {
+            r.engine.SendNext();
+        } else if (r.Frames().back()[0] == 9) {
+            r.TimeOut();
+        } else {
+            r.Answer(0, WithCrc({0x01, 0xE0}));
+        }
+    }
+    std::vector<Bytes> writes;
+    for (const Bytes& f : r.Frames())
+        if (f[0] == 0x01) writes.push_back(f);
+    EXPECT_EQ(writes, (std::vector<Bytes>{WithCrc({0x01, 0xE0, 5, 1}), WithCrc({0x01, 0xE0, 5, 2})}));
+    EXPECT_EQ(r.sink.Of(first).completion.result, kResultOk);
+    EXPECT_EQ(r.sink.Of(second).completion.result, kResultOk);
+}
+
 TEST_F(Integrity, RemovedItemsQueuedWriteIsStillWritten) {
     static const int key = 0;
     const int read = r.Read(Node{}, MakeItem(kRam, 0x20));

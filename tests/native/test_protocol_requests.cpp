@@ -328,23 +328,25 @@ TEST(PortQueue, NothingGoesBeforeTheRequestInFlight) {
 }
 
 // A retried head keeps its place before what was queued behind it while it was in
-// flight; only a later request of higher priority goes ahead of it.
+// flight. A later request of higher priority goes ahead of it only where nothing of at
+// least its own priority waits behind it: equal priorities keep their order.
 TEST(PortQueue, RetriedHeadKeepsItsPlace) {
     RequestQueue q;
     q.Insert(Req(1, 1));
     RequestPtr head = q.TakeHead();
     head->State = kRequestAwaiting;
-    q.Insert(Req(5, 2));
-    q.Insert(Req(3, 3));
+    q.Insert(Req(3, 2));
     head->State = kRequestQueued;  // back for another try
-    EXPECT_EQ(Order(q), (std::vector<int>{1, 2, 3}));
-    q.Insert(Req(4, 4));
-    EXPECT_EQ(Order(q), (std::vector<int>{4, 1, 2, 3}));
-    q.Insert(Req(2, 5));  // the first queued request of lower priority is the retried head
-    EXPECT_EQ(Order(q), (std::vector<int>{4, 5, 1, 2, 3}));
-    q.Insert(Req(1, 6));  // nothing lower before the end
-    EXPECT_EQ(Order(q), (std::vector<int>{4, 5, 1, 2, 3, 6}));
-    q.Insert(Req(4, 7));
-    EXPECT_EQ(Order(q), (std::vector<int>{4, 7, 5, 1, 2, 3, 6}));
-    EXPECT_EQ(q.TakeHead()->Id, 4u);
+    EXPECT_EQ(Order(q), (std::vector<int>{1, 2}));
+    q.Insert(Req(5, 3));
+    EXPECT_EQ(Order(q), (std::vector<int>{3, 1, 2}));
+    q.Insert(Req(3, 4));  // behind the equal one that waits behind the retried head
+    EXPECT_EQ(Order(q), (std::vector<int>{3, 1, 2, 4}));
+    q.Insert(Req(2, 5));
+    EXPECT_EQ(Order(q), (std::vector<int>{3, 1, 2, 4, 5}));
+    q.Insert(Req(4, 6));  // nothing of 4 or more behind the retried head
+    EXPECT_EQ(Order(q), (std::vector<int>{3, 6, 1, 2, 4, 5}));
+    q.Insert(Req(1, 7));
+    EXPECT_EQ(Order(q), (std::vector<int>{3, 6, 1, 2, 4, 5, 7}));
+    EXPECT_EQ(q.TakeHead()->Id, 3u);
 }
