@@ -53,7 +53,7 @@ size_t LeastAnswerBytes(uint8_t command, const uint8_t* data, size_t count) {
     if (data != nullptr && count >= 2 && data[1] == 0xFF) {
         return kWriteAnswerBytes;  // device, 0xFF, CRC at the least
     }
-    if (command >= 0xD0 && command <= 0xD5) {
+    if (IsReadCommand(command)) {
         return kReadAnswerBytes;
     }
     return kWriteAnswerBytes;

@@ -13,8 +13,6 @@ int32_t Clamped(uint64_t count) {
     return static_cast<int32_t>(count < most ? count : most);
 }
 
-bool IsReadCommand(uint8_t command) { return command >= 0xD0 && command <= 0xD5; }
-
 }  // namespace
 
 AnswerFacts ExchangeFacts(const TRequest& request, const TDeviceStatus* device, const std::vector<uint8_t>& answer) {

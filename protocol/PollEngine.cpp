@@ -2,9 +2,7 @@
 // active list, and dropping tasks. Serving a batch with frames is in PollServe.cpp.
 #include "protocol/PollEngine.h"
 
-#include <algorithm>
 #include <iterator>
-#include <utility>
 
 namespace tervex {
 
@@ -225,34 +223,17 @@ void PollEngine::RemoveItemTasks(const void* itemKey) noexcept {
 // value still goes to the controller, its result nowhere. Read frames go unsent.
 void PollEngine::KeepQueuedWrites(const std::vector<uint32_t>& slots) noexcept {
     try {
-        std::vector<std::pair<uint8_t, uint32_t>> writes;  // port, slot
         for (const uint32_t slot : slots) {
             const TaskRecord& task = FTasks[slot];
-            const std::optional<uint8_t>& port = FNodes[task.node].port;
-            if (IsWriteKind(task.kind) && port) {
-                writes.emplace_back(*port, slot);
-            }
-        }
-        std::vector<uint8_t> ports;
-        for (const auto& write : writes) {
-            if (std::find(ports.begin(), ports.end(), write.first) == ports.end()) {
-                ports.push_back(write.first);
-            }
-        }
-        for (const uint8_t portNo : ports) {
-            const PortPtr port = FPorts.Find(portNo);
+            const std::optional<uint8_t>& portNo = FNodes[task.node].port;
+            const PortPtr port = IsWriteKind(task.kind) && portNo ? FPorts.Find(*portNo) : nullptr;
             if (!port) {
                 continue;
             }
             for (const RequestPtr& request : port->Queue.Items()) {
-                if (IsPasswordCommand(request->Command)) {
-                    continue;
-                }
-                for (const auto& write : writes) {
-                    if (write.first == portNo && FTasks[write.second].requests.Holds(request->Id) &&
-                        Lists(request->Waiters, FTasks.RefOf(write.second))) {
-                        request->KeptForRemovedItem = true;
-                    }
+                if (!IsPasswordCommand(request->Command) && task.requests.Holds(request->Id) &&
+                    Lists(request->Waiters, FTasks.RefOf(slot))) {
+                    request->KeptForRemovedItem = true;
                 }
             }
         }

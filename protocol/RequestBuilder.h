@@ -27,6 +27,7 @@ constexpr uint64_t kPasswordLifetimeMs = 100000;
 inline bool IsPasswordCommand(uint8_t command) {
     return command == kCommandReadPassword || command == kCommandWritePassword;
 }
+inline bool IsReadCommand(uint8_t command) { return command >= 0xD0 && command <= 0xD5; }
 
 // Values as they go into frames: one address byte, a 16-bit item address, a bit 0..7.
 inline uint8_t DeviceByte(const NodeParams& node) { return static_cast<uint8_t>(node.deviceAddress); }
