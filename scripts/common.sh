@@ -13,6 +13,18 @@ can_run_32bit() {
 sanitizer_tree=(-DTERVEX_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
   "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1")
 
+# Builds one program of the sanitizer tree and runs it with its arguments; a sanitizer
+# report fails it (scripts/soak.sh, scripts/model_check.sh).
+run_sanitized() {  # <target> [args...]
+  local target=$1; shift
+  local dir=$build/native-asan
+  mkdir -p "$build"
+  # The same tree and flags as the sanitizer pass of scripts/test.sh.
+  cmake -S "$root" -B "$dir" "${sanitizer_tree[@]}" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j"$jobs" --target "$target" >"$dir.build-$target.log" 2>&1 || { tail -n 40 "$dir.build-$target.log"; return 1; }
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 "$dir/tests/soak/$target" "$@"
+}
+
 configure_and_build() {  # <dir> [cmake args...]
   local dir=$1; shift
   cmake -S "$root" -B "$dir" "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }

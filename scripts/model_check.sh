@@ -11,9 +11,4 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 rounds=${1:-20000}
 seeds=${2:-10}
 first=${3:-1}
-dir=$build/native-asan
-mkdir -p "$build"
-# The same tree and flags as the sanitizer pass of scripts/test.sh.
-cmake -S "$root" -B "$dir" "${sanitizer_tree[@]}" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; exit 1; }
-cmake --build "$dir" -j"$jobs" --target tervex_model_check >"$dir.build-model.log" 2>&1 || { tail -n 40 "$dir.build-model.log"; exit 1; }
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 "$dir/tests/soak/tervex_model_check" "$rounds" "$seeds" "$first"
+run_sanitized tervex_model_check "$rounds" "$seeds" "$first"

@@ -10,9 +10,4 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 exchanges=${1:-1000000}
 seed=${2:-1}
-dir=$build/native-asan
-mkdir -p "$build"
-# The same tree and flags as the sanitizer pass of scripts/test.sh.
-cmake -S "$root" -B "$dir" "${sanitizer_tree[@]}" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; exit 1; }
-cmake --build "$dir" -j"$jobs" --target tervex_soak >"$dir.build-soak.log" 2>&1 || { tail -n 40 "$dir.build-soak.log"; exit 1; }
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 "$dir/tests/soak/tervex_soak" "$exchanges" "$seed"
+run_sanitized tervex_soak "$exchanges" "$seed"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "pages/ComPortList.h"
 #include "win/WideText.h"
 
 namespace tervex::host {
@@ -20,25 +21,10 @@ int ComNumber(const std::wstring& name) {
     return n;
 }
 
-// The values of HARDWARE\DEVICEMAP\SERIALCOMM: one per port a serial driver has started.
+// The ports the serial drivers list in the registry, as the node page reads them.
 std::vector<int> RegistryPorts() {
     std::vector<int> ports;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return ports;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        wchar_t data[64];
-        DWORD nameLength = 256;
-        DWORD dataBytes = sizeof(data) - sizeof(wchar_t);
-        DWORD type = 0;
-        const LONG status = RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataBytes);
-        if (status == ERROR_NO_MORE_ITEMS) break;
-        if (status != ERROR_SUCCESS || type != REG_SZ) continue;
-        data[dataBytes / sizeof(wchar_t)] = L'\0';
-        if (const int n = ComNumber(data)) ports.push_back(n);
-    }
-    RegCloseKey(key);
+    for (const std::wstring& name : ReadSerialPorts()) ports.push_back(ComNumber(name));
     return ports;
 }
 
