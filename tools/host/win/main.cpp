@@ -23,17 +23,18 @@ namespace {
 
 using namespace tervex::host;
 
+std::string Shown(const std::string& version) { return version.empty() ? "(no version resource)" : version; }
+
 // The host's version, and that of the driver library it loads.
 int PrintVersions(const Options& options) {
-    auto shown = [](const std::string& version) { return version.empty() ? std::string("(no version resource)") : version; };
-    WriteOut("tervex-host " + shown(FileVersion(ModulePath(nullptr))) + "\n");
+    WriteOut("tervex-host " + Shown(FileVersion(ModulePath(nullptr))) + "\n");
     DriverModule module;
     std::string error;
     if (!module.Load(options.dll, error)) {
         WriteErr("tervex-host: " + error + "\n");
         return kExitUnavailable;
     }
-    WriteOut(options.dll + " " + shown(module.Version()) + " (" + tervex::WideToUtf8(ModulePath(module.Handle())) + ")\n");
+    WriteOut(options.dll + " " + Shown(module.Version()) + " (" + tervex::WideToUtf8(ModulePath(module.Handle())) + ")\n");
     return kExitDone;
 }
 
@@ -48,9 +49,8 @@ int NameDriver(const Options& options) {
     tervex::ShortString name{}, description{}, third{};
     IOrnPortClient* client = nullptr;
     module.Driver()->Initialize(nullptr, nullptr, &name, &description, &third, &client);
-    const std::string version = module.Version();
     WriteOut("driver: " + tervex::ShortStringToUtf8(name) + "\ndescription: " + tervex::ShortStringToUtf8(description) +
-             "\nversion: " + (version.empty() ? std::string("(no version resource)") : version) +
+             "\nversion: " + Shown(module.Version()) +
              "\n(give --station FILE to run a station; --help for more)\n");
     if (client) client->Release();
     return kExitDone;
